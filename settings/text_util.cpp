@@ -1,0 +1,79 @@
+#include "settings/text_util.h"
+
+#include <cwchar>
+#include <cstring>
+
+std::size_t text_length(const wchar_t* text) { return text ? std::wcslen(text) : 0; }
+std::size_t text_length(const char* text) { return text ? std::strlen(text) : 0; }
+
+namespace {
+
+template <typename Char>
+bool copy_bounded(Char* dst, std::size_t capacity, const Char* src) {
+    if (capacity == 0) return false;
+    std::size_t n = 0;
+    while (src && src[n] != 0 && n + 1 < capacity) {
+        dst[n] = src[n];
+        ++n;
+    }
+    dst[n] = 0;
+    return !src || src[n] == 0;
+}
+
+}  // namespace
+
+bool copy_text(wchar_t* dst, std::size_t capacity, const wchar_t* src) {
+    return copy_bounded(dst, capacity, src);
+}
+
+bool copy_text(char* dst, std::size_t capacity, const char* src) {
+    return copy_bounded(dst, capacity, src);
+}
+
+bool append_text(wchar_t* dst, std::size_t capacity, const wchar_t* src) {
+    std::size_t used = 0;
+    while (used < capacity && dst[used] != 0) ++used;
+    if (used >= capacity) return false;
+    return copy_bounded(dst + used, capacity - used, src);
+}
+
+bool append_whole(wchar_t* dst, std::size_t capacity, const wchar_t* src) {
+    std::size_t used = 0;
+    while (used < capacity && dst[used] != 0) ++used;
+    if (used >= capacity || used + text_length(src) + 1 > capacity) return false;
+    return copy_bounded(dst + used, capacity - used, src);
+}
+
+bool wide_to_latin1(const wchar_t* src, std::size_t count, unsigned char* dst) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (static_cast<unsigned>(src[i]) > 0xFFu) return false;
+        dst[i] = static_cast<unsigned char>(src[i]);
+    }
+    return true;
+}
+
+void latin1_to_wide(const unsigned char* src, std::size_t count, wchar_t* dst) {
+    for (std::size_t i = 0; i < count; ++i) dst[i] = static_cast<wchar_t>(src[i]);
+}
+
+bool text_to_latin1(char* dst, std::size_t capacity, const wchar_t* src) {
+    if (capacity == 0) return false;
+    std::size_t n = 0;
+    for (; src && src[n] != 0 && n + 1 < capacity; ++n) {
+        if (static_cast<unsigned>(src[n]) > 0xFFu) {
+            dst[0] = 0;
+            return false;
+        }
+        dst[n] = static_cast<char>(static_cast<unsigned char>(src[n]));
+    }
+    dst[n] = 0;
+    return true;
+}
+
+void latin1_to_text(wchar_t* dst, std::size_t capacity, const char* src) {
+    if (capacity == 0) return;
+    std::size_t n = 0;
+    for (; src && src[n] != 0 && n + 1 < capacity; ++n)
+        dst[n] = static_cast<wchar_t>(static_cast<unsigned char>(src[n]));
+    dst[n] = 0;
+}

@@ -1,0 +1,55 @@
+// Scratch registry keys and folders for tests that run against the real
+// system under Wine.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// A key under HKEY_CURRENT_USER\Software\PellinportTests, deleted with its
+// whole tree when the object goes away.
+class ScratchKey {
+public:
+    ScratchKey();
+    ~ScratchKey();
+    ScratchKey(const ScratchKey&) = delete;
+    ScratchKey& operator=(const ScratchKey&) = delete;
+
+    const wchar_t* subkey() const { return subkey_.c_str(); }
+    // Raw access for setting up and checking values.
+    void set_raw(const wchar_t* name, DWORD type, const void* data, DWORD bytes) const;
+    void set_text(const wchar_t* name, const std::wstring& text) const;
+    bool has_value(const wchar_t* name) const;
+    std::wstring text(const wchar_t* name) const;  // empty when absent
+
+private:
+    std::wstring subkey_;
+};
+
+// Deletes a key and everything below it; absent keys are fine.
+void delete_key_tree(HKEY root, const wchar_t* subkey);
+void set_key_text(HKEY root, const wchar_t* subkey, const wchar_t* name, const std::wstring& text);
+
+// A fresh folder under the temporary folder, removed with its contents.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    // The folder's path, ending with a backslash.
+    const std::wstring& path() const { return path_; }
+    std::wstring make_folder(const std::wstring& relative) const;  // returns path with '\'
+    std::wstring make_file(const std::wstring& relative, const std::string& bytes) const;
+
+private:
+    std::wstring path_;
+};
+
+std::string read_whole_file(const std::wstring& path);
+bool path_exists(const std::wstring& path);
+void remove_tree(const std::wstring& folder);  // folder path without trailing backslash
+
+std::wstring repeat(wchar_t c, size_t count);

@@ -1,0 +1,157 @@
+#include "tests/support/window_driver.h"
+
+#include <vector>
+
+std::wstring class_name(HWND window) {
+    wchar_t name[256] = L"";
+    GetClassNameW(window, name, 256);
+    return name;
+}
+
+std::wstring window_text(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    GetWindowTextW(window, &text[0], length + 1);
+    text.resize(wcslen(text.c_str()));
+    return text;
+}
+
+std::wstring control_text(HWND dialog, int id) {
+    HWND control = GetDlgItem(dialog, id);
+    return control ? window_text(control) : L"<no control>";
+}
+
+namespace {
+
+struct Search {
+    DWORD process_id;
+    const wchar_t* window_class;
+    const wchar_t* title;
+    HWND found;
+};
+
+BOOL CALLBACK match_window(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<Search*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->process_id || !IsWindowVisible(window)) return TRUE;
+    if (class_name(window) != search->window_class) return TRUE;
+    if (search->title && window_text(window) != search->title) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+}  // namespace
+
+HWND wait_for_window(DWORD process_id, const wchar_t* window_class, const wchar_t* title,
+                     DWORD timeout_ms) {
+    const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    do {
+        Search search{process_id, window_class, title, nullptr};
+        EnumWindows(match_window, reinterpret_cast<LPARAM>(&search));
+        if (search.found) return search.found;
+        Sleep(50);
+    } while (GetTickCount64() < deadline);
+    return nullptr;
+}
+
+std::wstring message_box_text(HWND box) {
+    // The text is the static control that is not the icon.
+    std::wstring text;
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (class_name(child) == L"Static" || class_name(child) == L"STATIC") {
+            const std::wstring t = window_text(child);
+            if (!t.empty()) text = t;
+        }
+    }
+    return text;
+}
+
+void press_button(HWND dialog, int id) {
+    HWND button = GetDlgItem(dialog, id);
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
+RunningProgram::RunningProgram(const std::wstring& exe_path) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    std::wstring command = L"\"" + exe_path + L"\"";
+    if (CreateProcessW(exe_path.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &info)) {
+        CloseHandle(info.hThread);
+        process_ = info.hProcess;
+        id_ = info.dwProcessId;
+        WaitForInputIdle(process_, 5000);
+    }
+}
+
+RunningProgram::~RunningProgram() {
+    if (process_) {
+        if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process_, 1);
+            WaitForSingleObject(process_, 5000);
+        }
+        CloseHandle(process_);
+    }
+}
+
+DWORD RunningProgram::wait_exit(DWORD timeout_ms) {
+    if (!process_) return STILL_ACTIVE;
+    if (WaitForSingleObject(process_, timeout_ms) != WAIT_OBJECT_0) return STILL_ACTIVE;
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process_, &code);
+    return code;
+}
+
+MessageBoxAnswerer::MessageBoxAnswerer() {
+    InitializeCriticalSection(&lock_);
+    stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = CreateThread(nullptr, 0, run, this, 0, nullptr);
+}
+
+MessageBoxAnswerer::~MessageBoxAnswerer() {
+    SetEvent(stop_);
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    CloseHandle(stop_);
+    DeleteCriticalSection(&lock_);
+}
+
+std::wstring MessageBoxAnswerer::title() const {
+    EnterCriticalSection(&lock_);
+    std::wstring t = title_;
+    LeaveCriticalSection(&lock_);
+    return t;
+}
+
+std::wstring MessageBoxAnswerer::text() const {
+    EnterCriticalSection(&lock_);
+    std::wstring t = text_;
+    LeaveCriticalSection(&lock_);
+    return t;
+}
+
+int MessageBoxAnswerer::boxes_seen() const {
+    EnterCriticalSection(&lock_);
+    const int n = seen_;
+    LeaveCriticalSection(&lock_);
+    return n;
+}
+
+DWORD WINAPI MessageBoxAnswerer::run(void* param) {
+    auto* self = static_cast<MessageBoxAnswerer*>(param);
+    while (WaitForSingleObject(self->stop_, 50) == WAIT_TIMEOUT) {
+        HWND box = wait_for_window(GetCurrentProcessId(), L"#32770", nullptr, 0);
+        if (!box || !GetDlgItem(box, IDOK)) continue;
+        EnterCriticalSection(&self->lock_);
+        self->title_ = window_text(box);
+        self->text_ = message_box_text(box);
+        ++self->seen_;
+        LeaveCriticalSection(&self->lock_);
+        press_button(box, IDOK);
+        // Wait until the box has gone so that it is not counted twice.
+        for (int i = 0; i < 100 && IsWindow(box); ++i) Sleep(20);
+    }
+    return 0;
+}

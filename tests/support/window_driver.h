@@ -1,0 +1,60 @@
+// Finding and driving windows from a test: message boxes, dialogs and the
+// program's own windows, in this process or another.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+std::wstring class_name(HWND window);
+std::wstring window_text(HWND window);
+std::wstring control_text(HWND dialog, int id);
+
+// Polls for a visible top-level window of the given class (and title, when
+// given) that belongs to the process; null after the timeout.
+HWND wait_for_window(DWORD process_id, const wchar_t* window_class, const wchar_t* title,
+                     DWORD timeout_ms = 10000);
+
+// The text of a message box (its static text control).
+std::wstring message_box_text(HWND box);
+
+// Presses a dialog's button by id, as a click would.
+void press_button(HWND dialog, int id);
+
+// A started program; the process is killed if still running at destruction.
+class RunningProgram {
+public:
+    explicit RunningProgram(const std::wstring& exe_path);
+    ~RunningProgram();
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    bool started() const { return process_ != nullptr; }
+    DWORD id() const { return id_; }
+    // Exit code, or STILL_ACTIVE (259) when it has not ended within the timeout.
+    DWORD wait_exit(DWORD timeout_ms = 10000);
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD id_ = 0;
+};
+
+// Answers message boxes shown by this process from another thread: watches for
+// a "#32770" box and presses its default button, keeping what it read.
+class MessageBoxAnswerer {
+public:
+    MessageBoxAnswerer();
+    ~MessageBoxAnswerer();
+    std::wstring title() const;
+    std::wstring text() const;
+    int boxes_seen() const;
+
+private:
+    static DWORD WINAPI run(void* self);
+    HANDLE thread_ = nullptr;
+    HANDLE stop_ = nullptr;
+    mutable CRITICAL_SECTION lock_;
+    std::wstring title_, text_;
+    int seen_ = 0;
+};
