@@ -1,0 +1,26 @@
+// The checks on the game's accounts, the data file and the game's process.
+#pragma once
+
+#include "settings/file_entry.h"
+#include "settings/outcome.h"
+#include "settings/settings_store.h"
+
+// The game folder is read with this capacity where WTF\Account\ and an
+// account's name are appended to it.
+constexpr std::size_t ACCOUNTS_GAME_FOLDER_CAPACITY = 160;
+
+// OUTCOME_OK: at least one account, names in the first buffers and the rest
+// empty. OUTCOME_INFO with a message: the accounts folder cannot be listed;
+// without one: it holds no account. OUTCOME_ERROR: game folder not set or too long.
+Outcome list_game_accounts(FolderNames& names, wchar_t* message, const SettingsKey& key);
+
+// OUTCOME_OK when the file holds 1 to DATA_FILE_MAX_BYTES bytes (the message
+// is then not touched); otherwise OUTCOME_ERROR with a message.
+Outcome check_data_file_size(FileEntry& entry, wchar_t* message);
+
+// OUTCOME_OK when no process "WoW.exe" runs; OUTCOME_INFO when one does.
+Outcome check_game_not_running(wchar_t* message);
+
+// Game folder + WTF\Account\ + account + \SavedVariables\Quillfern.lua into a
+// 260-character buffer. False, with path empty, when it would not fit.
+bool build_data_file_path(wchar_t* path, const wchar_t* game_folder, const wchar_t* account);
