@@ -1,0 +1,255 @@
+// The main window created in this process, inspected through the real
+// window manager under Wine.
+#include "net/site_constants.h"
+#include "resources/resource_ids.h"
+#include "tests/support/test_support.h"
+#include "tests/support/window_driver.h"
+#include "ui/commands.h"
+#include "ui/main_window.h"
+#include "ui/show_outcome.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+void pump_messages() {
+    MSG message;
+    for (int round = 0; round < 5; ++round) {
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        Sleep(20);
+    }
+}
+
+int startup_messages = 0;
+WNDPROC original_proc = nullptr;
+
+LRESULT CALLBACK counting_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_APP) ++startup_messages;
+    return CallWindowProcW(original_proc, window, message, wparam, lparam);
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
+        InitCommonControlsEx(&controls);
+        register_main_window_class(GetModuleHandleW(nullptr));
+    }
+    void SetUp() override {
+        settings_.subkey = registry_.subkey();
+        HKEY opened = nullptr;
+        RegCreateKeyExW(HKEY_CURRENT_USER, settings_.subkey, 0, nullptr, 0, SETTINGS_ACCESS,
+                        nullptr, &opened, nullptr);
+        settings_.handle.reset(opened);
+        window_ = create_main_window(GetModuleHandleW(nullptr), &settings_);
+        ASSERT_TRUE(window_);
+        state_ = main_window_state(window_);
+        ASSERT_TRUE(state_);
+    }
+    void TearDown() override {
+        if (IsWindow(window_)) DestroyWindow(window_);
+        pump_messages();  // takes the WM_QUIT that the window posts
+    }
+    ScratchKey registry_;
+    SettingsKey settings_;
+    HWND window_ = nullptr;
+    MainWindow* state_ = nullptr;
+};
+
+TEST_F(MainWindowTest, FixedSizeWindowWithTitle) {
+    EXPECT_EQ(L"Pellinport 1.1.018", window_text(window_));
+    EXPECT_EQ(L"LZMain", class_name(window_));
+    const LONG_PTR style = GetWindowLongPtrW(window_, GWL_STYLE);
+    EXPECT_EQ(WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+              style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX));
+    EXPECT_EQ(0, style & WS_MAXIMIZEBOX);
+    EXPECT_EQ(0, style & WS_THICKFRAME) << "must not be resizable";
+    EXPECT_TRUE(GetWindowLongPtrW(window_, GWL_EXSTYLE) & WS_EX_WINDOWEDGE);
+    RECT outer;
+    GetWindowRect(window_, &outer);
+    EXPECT_EQ(420, outer.right - outer.left);
+    EXPECT_EQ(200, outer.bottom - outer.top);
+    EXPECT_TRUE(GetClassLongPtrW(window_, GCLP_HICON));
+}
+
+struct ControlSpec {
+    const wchar_t* window_class;
+    std::wstring text;
+    DWORD style;
+    int x, y, width, height;  // height < 0: not checked (the combo box sets its own)
+    bool gui_font;
+};
+
+TEST_F(MainWindowTest, TenControlsInOrder) {
+    const DWORD push = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
+    const DWORD label = WS_CHILD | WS_VISIBLE | SS_LEFT;
+    const std::vector<ControlSpec> expected = {
+        {L"Button", L"Rafraîchir", push, 220, 4, 75, 25, true},
+        {L"Button", L"Lancer WoW", push, 205, 110, 90, 25, true},
+        {L"Button", L"Envoi des données", push, 300, 110, 105, 25, true},
+        {L"Static", L"Compte:", label, 10, 10, 40, 15, true},
+        {L"Static", L"Taille maximale du fichier: ", label, 110, 80, 150, 15, true},
+        {L"Static", L"0%", label, 235, 80, 45, 15, true},
+        {L"Static", L"", label, 160, 95, 95, 15, true},
+        {L"Static", SITE_HOME_ADDRESS, WS_CHILD | WS_VISIBLE | SS_NOTIFY, 10, 115, 185, 15, true},
+        {L"ComboBox", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWNLIST, 55, 6, 160, -1, true},
+        {L"msctls_progress32", L"", WS_CHILD | WS_VISIBLE | PBS_SMOOTH, 20, 50, 370, 25, false},
+    };
+    const HWND handles[] = {state_->refresh_button, state_->launch_button, state_->send_button,
+                            state_->account_label, state_->limit_label, state_->percent_text,
+                            state_->size_text, state_->site_link, state_->account_list,
+                            state_->fill_bar};
+    const HGDIOBJ font = GetStockObject(DEFAULT_GUI_FONT);
+    HWND child = GetWindow(window_, GW_CHILD);
+    for (size_t i = 0; i < expected.size(); ++i, child = GetWindow(child, GW_HWNDNEXT)) {
+        const ControlSpec& spec = expected[i];
+        SCOPED_TRACE(spec.text + L" / " + spec.window_class);
+        ASSERT_TRUE(child);
+        EXPECT_EQ(handles[i], child) << "creation order";
+        EXPECT_EQ(0, lstrcmpiW(spec.window_class, class_name(child).c_str())) << class_name(child);
+        EXPECT_EQ(spec.text, window_text(child));
+        const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
+        EXPECT_EQ(spec.style, style & spec.style);
+        EXPECT_EQ(0, GetDlgCtrlID(child));
+        RECT r;
+        GetWindowRect(child, &r);
+        MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&r), 2);
+        EXPECT_EQ(spec.x, r.left);
+        EXPECT_EQ(spec.y, r.top);
+        EXPECT_EQ(spec.width, r.right - r.left);
+        if (spec.height >= 0) {
+            EXPECT_EQ(spec.height, r.bottom - r.top);
+        }
+        const HGDIOBJ control_font = reinterpret_cast<HGDIOBJ>(SendMessageW(child, WM_GETFONT, 0, 0));
+        if (spec.gui_font) {
+            EXPECT_EQ(font, control_font);
+        }
+    }
+    EXPECT_FALSE(child) << "no further controls";
+}
+
+TEST_F(MainWindowTest, FillBarGoesFromZeroToHundredByOne) {
+    PBRANGE range{};
+    SendMessageW(state_->fill_bar, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+    EXPECT_EQ(0, range.iLow);
+    EXPECT_EQ(100, range.iHigh);
+    SendMessageW(state_->fill_bar, PBM_STEPIT, 0, 0);
+    EXPECT_EQ(1, SendMessageW(state_->fill_bar, PBM_GETPOS, 0, 0));
+}
+
+TEST_F(MainWindowTest, SiteLinkIsBlueWithAHandCursor) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    const LRESULT brush = SendMessageW(window_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                       reinterpret_cast<LPARAM>(state_->site_link));
+    EXPECT_EQ(reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE)), brush);
+    EXPECT_EQ(RGB(0, 0, 255), GetTextColor(dc));
+    SetTextColor(dc, RGB(1, 2, 3));
+    SendMessageW(window_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                 reinterpret_cast<LPARAM>(state_->account_label));
+    EXPECT_NE(RGB(0, 0, 255), GetTextColor(dc));
+    DeleteDC(dc);
+
+    EXPECT_TRUE(SendMessageW(window_, WM_SETCURSOR, reinterpret_cast<WPARAM>(state_->site_link),
+                             MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
+    EXPECT_EQ(LoadCursorW(nullptr, IDC_HAND), GetCursor());
+    SendMessageW(window_, WM_SETCURSOR, reinterpret_cast<WPARAM>(state_->account_label),
+                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_NE(LoadCursorW(nullptr, IDC_HAND), GetCursor());
+}
+
+TEST_F(MainWindowTest, StartupMessagePostedOnceAfterFirstShow) {
+    startup_messages = 0;
+    original_proc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(counting_proc)));
+    pump_messages();
+    EXPECT_EQ(0, startup_messages) << "nothing before the window shows";
+    ShowWindow(window_, SW_SHOW);
+    pump_messages();
+    EXPECT_EQ(1, startup_messages);
+    ShowWindow(window_, SW_HIDE);
+    pump_messages();
+    ShowWindow(window_, SW_SHOW);
+    pump_messages();
+    EXPECT_EQ(1, startup_messages);
+    EXPECT_TRUE(state_->first_show_seen);
+}
+
+struct MenuItemSpec {
+    UINT id;  // 0 for a separator
+    const wchar_t* text;
+};
+
+TEST_F(MainWindowTest, MenuHasThreePopupsWithTheirCommands) {
+    HMENU menu = GetMenu(window_);
+    ASSERT_TRUE(menu);
+    const std::vector<std::pair<const wchar_t*, std::vector<MenuItemSpec>>> expected = {
+        {L"&Fichier", {{20, L"&Lancer WoW"}, {0, nullptr}, {21, L"&Quitter"}}},
+        {L"&Affichage", {{26, L"&Rafraîchir"}, {0, nullptr}, {22, L"&Options..."}}},
+        {L"&?",
+         {{28, L"&Présentation..."},
+          {25, L"&Mettre à jour l'addon Quillfern..."},
+          {0, nullptr},
+          {24, L"&A propos..."}}},
+    };
+    ASSERT_EQ(static_cast<int>(expected.size()), GetMenuItemCount(menu));
+    for (size_t p = 0; p < expected.size(); ++p) {
+        wchar_t text[128];
+        GetMenuStringW(menu, static_cast<UINT>(p), text, 128, MF_BYPOSITION);
+        EXPECT_STREQ(expected[p].first, text);
+        HMENU popup = GetSubMenu(menu, static_cast<int>(p));
+        ASSERT_TRUE(popup);
+        const auto& items = expected[p].second;
+        ASSERT_EQ(static_cast<int>(items.size()), GetMenuItemCount(popup));
+        for (size_t i = 0; i < items.size(); ++i) {
+            MENUITEMINFOW info{};
+            info.cbSize = sizeof(info);
+            info.fMask = MIIM_FTYPE | MIIM_ID;
+            GetMenuItemInfoW(popup, static_cast<UINT>(i), TRUE, &info);
+            if (items[i].id == 0) {
+                EXPECT_TRUE(info.fType & MFT_SEPARATOR) << p << "/" << i;
+                continue;
+            }
+            EXPECT_EQ(items[i].id, info.wID);
+            GetMenuStringW(popup, static_cast<UINT>(i), text, 128, MF_BYPOSITION);
+            EXPECT_STREQ(items[i].text, text);
+        }
+    }
+}
+
+TEST(AboutBox, NamesProgramAndVersionWithoutBuild) {
+    wchar_t text[MESSAGE_CAPACITY];
+    about_text(text, MESSAGE_CAPACITY);
+    const std::wstring about = text;
+    EXPECT_EQ(0u, about.find(L"Pellinport 1.1\n\n"));
+    EXPECT_EQ(std::wstring::npos, about.find(L"018"));
+    EXPECT_EQ(std::wstring::npos, about.find(L'\n', 17)) << "one credit line";
+    EXPECT_GT(about.size(), 17u);
+}
+
+TEST(ShowOutcome, ErrorAndInformationBoxes) {
+    {
+        MessageBoxAnswerer answerer;
+        EXPECT_EQ(OUTCOME_INFO, show_outcome(nullptr, OUTCOME_INFO, L"Une notice."));
+        EXPECT_EQ(L"Information", answerer.title());
+        EXPECT_EQ(L"Une notice.", answerer.text());
+    }
+    {
+        MessageBoxAnswerer answerer;
+        EXPECT_EQ(OUTCOME_ERROR, show_outcome(nullptr, OUTCOME_ERROR, L"Une erreur."));
+        EXPECT_EQ(L"Error", answerer.title()) << "the system's default title";
+        EXPECT_EQ(L"Une erreur.", answerer.text());
+    }
+    MessageBoxAnswerer answerer;
+    EXPECT_EQ(OUTCOME_OK, show_outcome(nullptr, OUTCOME_OK, L"Rien."));
+    Sleep(200);
+    EXPECT_EQ(0, answerer.boxes_seen());
+}
+
+}  // namespace

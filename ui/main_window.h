@@ -1,0 +1,48 @@
+// The program's single top-level window and its state.
+#pragma once
+
+#include "settings/file_entry.h"
+#include "settings/settings_store.h"
+#include "ui/dialog_context.h"
+
+#include <windows.h>
+
+constexpr wchar_t MAIN_WINDOW_CLASS[] = L"LZMain";
+constexpr wchar_t MAIN_MENU_NAME[] = L"WMAINMENU";
+
+struct MainWindow {
+    HWND window = nullptr;
+    SettingsKey* settings = nullptr;
+    FolderNames account_names = {};
+    DialogResource progress_dialog = {};
+    DialogResource options_dialog = {};
+    DialogResource presentation_dialog = {};
+    HCURSOR hand_cursor = nullptr;
+
+    HWND refresh_button = nullptr;
+    HWND launch_button = nullptr;
+    HWND send_button = nullptr;
+    HWND account_label = nullptr;
+    HWND limit_label = nullptr;
+    HWND percent_text = nullptr;
+    HWND size_text = nullptr;
+    HWND site_link = nullptr;
+    HWND account_list = nullptr;
+    HWND fill_bar = nullptr;
+
+    bool first_show_seen = false;
+    bool startup_done = false;
+};
+
+// CreateWindowExW with WS_EX_WINDOWEDGE, no menu and no id; buttons get the
+// default GUI font.
+HWND make_window(const wchar_t* class_name, const wchar_t* text, DWORD style, int x, int y,
+                 int width, int height, HWND parent, HINSTANCE module, void* parameter);
+
+bool register_main_window_class(HINSTANCE module);
+// Creates the main window (hidden); settings is its creation parameter.
+HWND create_main_window(HINSTANCE module, SettingsKey* settings);
+// The state of a main window, or null.
+MainWindow* main_window_state(HWND window);
+
+LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
