@@ -25,7 +25,8 @@ constexpr wchar_t SITE_PRESENTATION_ADDRESS[] =
 constexpr wchar_t SITE_USER_AGENT[] = L"Quillfern Uploader";
 // Sent as the "version" field: the program's build number.
 constexpr char SITE_BUILD_NUMBER[] = PELLINPORT_BUILD_TEXT;
-constexpr char MULTIPART_BOUNDARY[] = "gc0p4Jq0M2Yt08jU534c0p";
+#define MULTIPART_BOUNDARY_TEXT "gc0p4Jq0M2Yt08jU534c0p"
+constexpr char MULTIPART_BOUNDARY[] = MULTIPART_BOUNDARY_TEXT;
 
 constexpr wchar_t SITE_AUTHENTICATION_PATH[] = L"/addon-v2/uploader/authentification.php";
 constexpr wchar_t SITE_SEND_PATH[] = L"/addon-v2/uploader/send.php";

@@ -1,0 +1,263 @@
+#include "net/http_client.h"
+
+#include "net/site_constants.h"
+#include "settings/text_util.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr DWORD REQUEST_FLAGS = INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTION;
+constexpr wchar_t POST_VERB[] = L"POST";
+constexpr wchar_t POST_HEADER[] =
+    L"Content-Type: multipart/form-data; boundary=" MULTIPART_BOUNDARY_TEXT L"\r\n";
+
+constexpr wchar_t MSG_SESSION_OPEN[] =
+    L"Impossible d'initialiser la connexion.\nUne session est déjà ouverte.";
+constexpr wchar_t MSG_CONNECTION_OPEN[] =
+    L"Impossible d'initialiser la connexion.\nUne connexion est déjà ouverte.";
+constexpr wchar_t MSG_WININET_FAILED[] =
+    L"Impossible d'initialiser la connexion.\nL'initialisation de WinINet a échoué.";
+constexpr wchar_t MSG_CONNECT_FAILED[] =
+    L"Impossible d'initialiser la connexion.\nL'ouverture de session a échoué.";
+constexpr wchar_t MSG_REQUEST_FAILED[] =
+    L"Envoi de données impossible.\nLa création de la requête a échoué.";
+constexpr wchar_t MSG_GET_WITH_DATA[] =
+    L"Envoi de données impossible.\nUne requête GET avec données a été tentée.";
+constexpr wchar_t MSG_POST_WITHOUT_DATA[] =
+    L"Envoi de données impossible.\nUne requête POST sans données a été tentée.";
+constexpr wchar_t MSG_OPERATION_FAILED[] = L"Opération échouée.\n";
+constexpr wchar_t MSG_RECEIVE_FAILED[] = L"Réception des données échouée.\n";
+constexpr wchar_t MSG_NO_REQUEST_INFO[] =
+    L"Réception des données échouée.\nImpossible d'obtenir des informations sur la requête.";
+constexpr wchar_t MSG_READ_FAILED[] = L"Réception des données échouée.\nException non gérée.";
+constexpr wchar_t MSG_REPLY_TOO_LARGE[] =
+    L"Réception des données échouée.\nLa réponse du serveur est trop volumineuse.";
+
+const wchar_t* error_text(DWORD code) {
+    switch (code) {
+    case ERROR_INTERNET_NAME_NOT_RESOLVED:
+        return L"Le nom du serveur n'a pas pu être résolu.";
+    case ERROR_INTERNET_CANNOT_CONNECT:
+        return L"La tentative de connexion au serveur a échouée.";
+    case ERROR_INTERNET_CONNECTION_RESET:
+        return L"La connexion au serveur a été réinitialisée.";
+    case ERROR_INTERNET_DISCONNECTED:
+        return L"La connexion au serveur a été perdue.";
+    default:
+        return L"Exception non gérée.";
+    }
+}
+
+const wchar_t* status_text(DWORD status) {
+    switch (status) {
+    case 401:
+        return L"Accès refusé.";
+    case 404:
+        return L"Resource introuvable.";
+    case 413:
+        return L"La taille de la requête dépasse la maximum autorisé.";
+    case 500:
+        return L"Le serveur a rencontré une erreur.";
+    default:
+        return L"Erreur non gérée.";
+    }
+}
+
+Outcome fail(wchar_t* message, const wchar_t* first, const wchar_t* second = nullptr) {
+    copy_text(message, MESSAGE_CAPACITY, first);
+    if (second) append_text(message, MESSAGE_CAPACITY, second);
+    return OUTCOME_ERROR;
+}
+
+Outcome send_post(wchar_t* message, HINTERNET request, const MultipartForm& form, bool counter,
+                  HWND dialog, int control) {
+    HttpAddRequestHeadersW(request, POST_HEADER, static_cast<DWORD>(-1),
+                           HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
+    INTERNET_BUFFERSW size{};
+    size.dwStructSize = sizeof(size);
+    size.dwBufferTotal = static_cast<DWORD>(form.length());
+    // Writing on a request whose start failed crashes inside WinINet.
+    if (!HttpSendRequestExW(request, &size, nullptr, 0, 0))
+        return fail(message, MSG_OPERATION_FAILED, error_text(GetLastError()));
+
+    const DWORD length = static_cast<DWORD>(form.length());
+    DWORD sent = 0;
+    while (sent < length) {
+        const DWORD chunk = length - sent < HTTP_CHUNK_BYTES ? length - sent : HTTP_CHUNK_BYTES;
+        DWORD written = 0;
+        if (!InternetWriteFile(request, form.body() + sent, chunk, &written))
+            return fail(message, MSG_OPERATION_FAILED, error_text(GetLastError()));
+        if (written == 0) return fail(message, MSG_OPERATION_FAILED, error_text(0));
+        sent += written;
+        if (counter && dialog) show_byte_counter(dialog, control, sent);
+    }
+    // A failure here shows when the reply is read.
+    HttpEndRequestW(request, nullptr, 0, 0);
+    return OUTCOME_OK;
+}
+
+}  // namespace
+
+void show_byte_counter(HWND dialog, int control, std::uint64_t total) {
+    wchar_t digits[24];
+    std::size_t n = 0;
+    do {
+        digits[n++] = static_cast<wchar_t>(L'0' + total % 10);
+        total /= 10;
+    } while (total != 0);
+    wchar_t text[32];
+    std::size_t at = 0;
+    while (n > 0) text[at++] = digits[--n];
+    text[at] = 0;
+    append_text(text, 32, L" octets");
+    SendDlgItemMessageW(dialog, control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
+
+Outcome http_open(wchar_t* message, HttpClient& client) {
+    message[0] = 0;
+    if (client.session) return fail(message, MSG_SESSION_OPEN);
+    if (client.connection) return fail(message, MSG_CONNECTION_OPEN);
+    client.session.reset(
+        InternetOpenW(SITE_USER_AGENT, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!client.session) return fail(message, MSG_WININET_FAILED);
+    client.connection.reset(InternetConnectW(client.session.get(), SITE_HOST, SITE_PORT, nullptr,
+                                             nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    if (!client.connection) return fail(message, MSG_CONNECT_FAILED);
+    return OUTCOME_OK;
+}
+
+Outcome http_send(const wchar_t* verb, wchar_t* message, HttpClient& client, const wchar_t* path,
+                  const MultipartForm* form, bool counter, HWND dialog, int control) {
+    message[0] = 0;
+    client.request.reset();
+    const wchar_t* accept_types[] = {L"*/*", L"", nullptr};
+    client.request.reset(HttpOpenRequestW(client.connection.get(), verb, path, nullptr, nullptr,
+                                          accept_types, REQUEST_FLAGS, 0));
+    if (!client.request) return fail(message, MSG_REQUEST_FAILED);
+
+    if (std::wcscmp(verb, POST_VERB) != 0) {
+        if (form) return fail(message, MSG_GET_WITH_DATA);
+        if (!HttpSendRequestW(client.request.get(), nullptr, 0, nullptr, 0))
+            return fail(message, MSG_OPERATION_FAILED, error_text(GetLastError()));
+        return OUTCOME_OK;
+    }
+    if (!form) return fail(message, MSG_POST_WITHOUT_DATA);
+    return send_post(message, client.request.get(), *form, counter, dialog, control);
+}
+
+Outcome http_read_reply(wchar_t* message, DWORD* received, HttpClient& client,
+                        unsigned char* buffer, DWORD capacity, bool counter, HWND dialog,
+                        int control) {
+    DWORD status = 0;
+    DWORD status_size = sizeof(status);
+    if (!client.request ||
+        !HttpQueryInfoW(client.request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
+                        &status, &status_size, nullptr))
+        return fail(message, MSG_NO_REQUEST_INFO);
+    if (status != HTTP_STATUS_OK) return fail(message, MSG_RECEIVE_FAILED, status_text(status));
+
+    DWORD total = 0;
+    for (;;) {
+        const DWORD room = capacity - total;
+        if (room == 0) {
+            // Full: the reply fits only if nothing more comes.
+            unsigned char probe = 0;
+            DWORD extra = 0;
+            if (!InternetReadFile(client.request.get(), &probe, 1, &extra))
+                return fail(message, MSG_READ_FAILED);
+            if (extra != 0) return fail(message, MSG_REPLY_TOO_LARGE);
+            if (counter && dialog) show_byte_counter(dialog, control, total);
+            break;
+        }
+        DWORD got = 0;
+        if (!InternetReadFile(client.request.get(), buffer + total,
+                              room < HTTP_CHUNK_BYTES ? room : HTTP_CHUNK_BYTES, &got))
+            return fail(message, MSG_READ_FAILED);
+        total += got;
+        if (counter && dialog) show_byte_counter(dialog, control, total);
+        if (got == 0) break;
+    }
+    *received = total;
+    // Closing the finished request hands its connection back for the next one.
+    client.request.reset();
+    return OUTCOME_OK;
+}
+
+void http_close(HttpClient& client) {
+    client.request.reset();
+    client.connection.reset();
+    client.session.reset();
+}
+
+void set_reply(int mode, ReplyBuffer& reply, std::int32_t count, const unsigned char* bytes) {
+    reply.data.reset();
+    reply.length = 0;
+    reply.mode = REPLY_EMPTY;
+    if (count < 0 || (mode == REPLY_TEXT && count == INT32_MAX)) return;
+    const std::int32_t length = mode == REPLY_TEXT ? count + 1 : count;
+    reply.data = make_buffer<unsigned char>(static_cast<std::size_t>(length));
+    if (!reply.data) return;
+    if (count > 0) std::memcpy(reply.data.get(), bytes, static_cast<std::size_t>(count));
+    if (mode == REPLY_TEXT) reply.data[count] = 0;
+    reply.mode = mode;
+    reply.length = length;
+}
+
+namespace {
+
+constexpr std::int32_t COUNT_LINE_LIMIT = 260;
+
+// Like atoi: leading blanks, an optional sign, digits up to the first other
+// character; no number gives 0.
+std::int32_t leading_number(const char* text, std::size_t length) {
+    std::size_t at = 0;
+    while (at < length && (text[at] == ' ' || (text[at] >= '\t' && text[at] <= '\r'))) ++at;
+    bool negative = false;
+    if (at < length && (text[at] == '+' || text[at] == '-')) negative = text[at++] == '-';
+    long long value = 0;
+    while (at < length && text[at] >= '0' && text[at] <= '9') {
+        value = value * 10 + (text[at++] - '0');
+        if (value > INT32_MAX) value = INT32_MAX;
+    }
+    return static_cast<std::int32_t>(negative ? -value : value);
+}
+
+std::unique_ptr<char[]> copy_line(const char* text, std::size_t length) {
+    auto line = make_buffer<char>(length + 1);
+    if (line && length) std::memcpy(line.get(), text, length);
+    return line;
+}
+
+}  // namespace
+
+Outcome parse_reply_lines(ReplyLines& lines, const ReplyBuffer& reply) {
+    if (reply.mode != REPLY_TEXT || !reply.data) return OUTCOME_ERROR;
+    const char* text = reinterpret_cast<const char*>(reply.data.get());
+    const std::size_t end = static_cast<std::size_t>(reply.length);
+    std::int32_t stored = 0;
+    for (std::size_t pos = 0; pos < end;) {
+        std::size_t length = 0;
+        while (pos + length < end && text[pos + length] != '\n' && text[pos + length] != 0)
+            ++length;
+        if (!lines.header) {
+            lines.header = copy_line(text + pos, length);
+            if (!lines.header) return OUTCOME_ERROR;
+        } else if (lines.count == -1) {
+            if (length >= COUNT_LINE_LIMIT) return OUTCOME_ERROR;
+            const std::int32_t count = leading_number(text + pos, length);
+            // A reply cannot hold more lines than it has bytes.
+            if (count > reply.length) return OUTCOME_ERROR;
+            lines.count = count;
+        } else if (stored < lines.count) {
+            if (!lines.items) {
+                lines.items.reset(new (std::nothrow) std::unique_ptr<char[]>[lines.count]);
+                if (!lines.items) return OUTCOME_ERROR;
+            }
+            lines.items[stored] = copy_line(text + pos, length);
+            if (!lines.items[stored++]) return OUTCOME_ERROR;
+        }
+        pos += length + 1;
+    }
+    return OUTCOME_OK;
+}

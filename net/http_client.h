@@ -1,0 +1,68 @@
+// The one conversation with the site: WinINet session, connection and the
+// current request, GET and multipart POST, replies read whole.
+#pragma once
+
+#include "net/multipart_form.h"
+#include "settings/outcome.h"
+#include "settings/unique_handle.h"
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <cstdint>
+#include <memory>
+
+struct InternetHandleTraits {
+    static HINTERNET empty() noexcept { return nullptr; }
+    static bool valid(HINTERNET handle) noexcept { return handle != nullptr; }
+    static void close(HINTERNET handle) noexcept { InternetCloseHandle(handle); }
+};
+using UniqueInternetHandle = UniqueHandle<HINTERNET, InternetHandleTraits>;
+
+// Declared in opening order, so that destruction closes the request before
+// the connection and the connection before the session.
+struct HttpClient {
+    UniqueInternetHandle session;
+    UniqueInternetHandle connection;
+    UniqueInternetHandle request;
+};
+
+// Data moves in chunks of this size both ways.
+constexpr DWORD HTTP_CHUNK_BYTES = 1024;
+
+Outcome http_open(wchar_t* message, HttpClient& client);
+// verb "GET" (no form) or "POST" (with a form). With counter set and a
+// dialog, the running byte total goes to the dialog's control after every chunk.
+Outcome http_send(const wchar_t* verb, wchar_t* message, HttpClient& client, const wchar_t* path,
+                  const MultipartForm* form, bool counter, HWND dialog, int control);
+// Reads the whole reply into buffer (capacity bytes); a reply that does not
+// fit is refused. The finished request is closed.
+Outcome http_read_reply(wchar_t* message, DWORD* received, HttpClient& client,
+                        unsigned char* buffer, DWORD capacity, bool counter, HWND dialog,
+                        int control);
+void http_close(HttpClient& client);
+
+// Shows "<total> octets" on the dialog's control.
+void show_byte_counter(HWND dialog, int control, std::uint64_t total);
+
+enum ReplyMode : int { REPLY_EMPTY = 0, REPLY_TEXT = 1, REPLY_BINARY = 2 };
+
+// An owned copy of one reply; in text mode followed by one 0 byte.
+struct ReplyBuffer {
+    std::unique_ptr<unsigned char[]> data;
+    std::int32_t length = 0;
+    int mode = REPLY_EMPTY;
+};
+
+void set_reply(int mode, ReplyBuffer& reply, std::int32_t count, const unsigned char* bytes);
+
+// A text reply as lines: a header line, a count line, then count items.
+struct ReplyLines {
+    std::unique_ptr<char[]> header;
+    std::int32_t count = -1;
+    std::unique_ptr<std::unique_ptr<char[]>[]> items;  // count entries, or null
+};
+
+// OUTCOME_ERROR when the reply is not text or its count line is 260 bytes
+// or longer. Lines beyond the count-th item are dropped.
+Outcome parse_reply_lines(ReplyLines& lines, const ReplyBuffer& reply);

@@ -1,0 +1,329 @@
+// The WinINet client against the stand-in site on 127.0.0.1.
+#include "net/http_client.h"
+#include "net/site_constants.h"
+#include "resources/resource_ids.h"
+#include "tests/support/standin_site.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+INT_PTR CALLBACK quiet_dialog_proc(HWND, UINT message, WPARAM, LPARAM) {
+    return message == WM_INITDIALOG;
+}
+
+// A real progress dialog whose control 53 records every text it is given.
+class CounterDialog {
+public:
+    CounterDialog() {
+        dialog_ = CreateDialogParamW(GetModuleHandleW(nullptr), L"PROGRESSDIALOG", nullptr,
+                                     quiet_dialog_proc, 0);
+        HWND bytes = GetDlgItem(dialog_, IDC_PROGRESS_BYTES);
+        SetPropW(bytes, L"recorder", this);
+        original_ = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(bytes, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(record)));
+    }
+    ~CounterDialog() { DestroyWindow(dialog_); }
+    HWND window() const { return dialog_; }
+    std::vector<std::wstring> texts;
+
+private:
+    static LRESULT CALLBACK record(HWND control, UINT message, WPARAM wparam, LPARAM lparam) {
+        auto* self = static_cast<CounterDialog*>(GetPropW(control, L"recorder"));
+        if (message == WM_SETTEXT) self->texts.push_back(reinterpret_cast<const wchar_t*>(lparam));
+        return CallWindowProcW(self->original_, control, message, wparam, lparam);
+    }
+    HWND dialog_ = nullptr;
+    WNDPROC original_ = nullptr;
+};
+
+std::string body_of(const MultipartForm& form) {
+    return std::string(reinterpret_cast<const char*>(form.body()), form.length());
+}
+
+class Http : public ::testing::Test {
+protected:
+    void TearDown() override { http_close(client_); }
+    // One send and its reply; the reply's bytes, or "<failed>" with message_ set.
+    std::string exchange(const wchar_t* verb, const wchar_t* path, const MultipartForm* form,
+                         DWORD capacity = 4096) {
+        if (http_send(verb, message_, client_, path, form, false, nullptr, 0) != OUTCOME_OK)
+            return "<failed>";
+        std::vector<unsigned char> buffer(capacity + 16, 0xCC);
+        DWORD received = 0;
+        if (http_read_reply(message_, &received, client_, buffer.data(), capacity, false, nullptr,
+                            0) != OUTCOME_OK)
+            return "<failed>";
+        for (size_t i = capacity; i < buffer.size(); ++i)
+            if (buffer[i] != 0xCC) return "<wrote past the buffer>";
+        return std::string(buffer.begin(), buffer.begin() + received);
+    }
+    StandinSite site_;
+    HttpClient client_;
+    wchar_t message_[MESSAGE_CAPACITY] = L"";
+};
+
+TEST_F(Http, PostArrivesByteForByteWithItsHeaders) {
+    site_.script({{"/addon-v2/uploader/authentification.php", {200, "OK"}}});
+    MultipartForm form;
+    add_field(form, "login", "joueur", 6, nullptr);
+    add_field(form, "raw", "\0\r\n\xe9", 4, "x.bin");
+    ASSERT_EQ(OUTCOME_OK, http_open(message_, client_));
+    EXPECT_EQ("OK", exchange(L"POST", SITE_AUTHENTICATION_PATH, &form));
+    EXPECT_FALSE(client_.request) << "the finished request is closed";
+    const auto requests = site_.requests();
+    ASSERT_EQ(1u, requests.size());
+    EXPECT_EQ("POST", requests[0].method);
+    EXPECT_EQ("/addon-v2/uploader/authentification.php", requests[0].path);
+    EXPECT_EQ(body_of(form), requests[0].body);
+    EXPECT_TRUE(requests[0].has_header("User-Agent: Quillfern Uploader")) << requests[0].head;
+    EXPECT_TRUE(requests[0].has_header(
+        "Content-Type: multipart/form-data; boundary=gc0p4Jq0M2Yt08jU534c0p"))
+        << requests[0].head;
+    EXPECT_TRUE(requests[0].has_header("Content-Length: " + std::to_string(form.length())));
+}
+
+TEST_F(Http, RequestsShareOneConnection) {
+    site_.script({{"/a", {200, "OK"}}, {"/b", {200, "second"}}, {"/release.txt", {200, "1.2\n0"}}});
+    MultipartForm form;
+    add_field(form, "version", "018", 3, nullptr);
+    ASSERT_EQ(OUTCOME_OK, http_open(message_, client_));
+    EXPECT_EQ("OK", exchange(L"POST", L"/a", &form));
+    EXPECT_EQ("second", exchange(L"POST", L"/b", &form));
+    EXPECT_EQ("1.2\n0", exchange(L"GET", L"/release.txt", nullptr));
+    const auto requests = site_.requests();
+    ASSERT_EQ(3u, requests.size());
+    EXPECT_EQ("GET", requests[2].method);
+    EXPECT_EQ("", requests[2].body);
+    EXPECT_EQ(requests[0].connection, requests[1].connection);
+    EXPECT_EQ(requests[0].connection, requests[2].connection);
+}
+
+TEST_F(Http, PostCounterShowsTheRunningTotal) {
+    site_.script({{"/send", {200, "OK"}}});
+    MultipartForm form;
+    add_field(form, "f", std::string(2400, 'd').data(), 2400, nullptr);
+    ASSERT_EQ(2500, form.length());
+    CounterDialog dialog;
+    ASSERT_EQ(OUTCOME_OK, http_open(message_, client_));
+    ASSERT_EQ(OUTCOME_OK, http_send(L"POST", message_, client_, L"/send", &form, true,
+                                    dialog.window(), IDC_PROGRESS_BYTES));
+    EXPECT_EQ((std::vector<std::wstring>{L"1024 octets", L"2048 octets", L"2500 octets"}),
+              dialog.texts);
+    wchar_t shown[64];
+    GetDlgItemTextW(dialog.window(), IDC_PROGRESS_BYTES, shown, 64);
+    EXPECT_STREQ(L"2500 octets", shown);
+
+    // Without the switch nothing is shown.
+    dialog.texts.clear();
+    unsigned char buffer[64];
+    DWORD received = 0;
+    http_read_reply(message_, &received, client_, buffer, sizeof(buffer), false, nullptr, 0);
+    ASSERT_EQ(OUTCOME_OK, http_send(L"POST", message_, client_, L"/send", &form, false,
+                                    dialog.window(), IDC_PROGRESS_BYTES));
+    EXPECT_TRUE(dialog.texts.empty());
+}
+
+TEST_F(Http, BodiesAreWrittenInChunksOf1024) {
+    site_.script({{"/send", {200, "OK"}}});
+    ASSERT_EQ(OUTCOME_OK, http_open(message_, client_));
+    for (int length : {1024, 1025}) {
+        MultipartForm form;
+        add_field(form, "f", std::string(length - 100, 'd').data(), length - 100, nullptr);
+        ASSERT_EQ(length, form.length());
+        CounterDialog dialog;
+        ASSERT_EQ(OUTCOME_OK, http_send(L"POST", message_, client_, L"/send", &form, true,
+                                        dialog.window(), IDC_PROGRESS_BYTES));
+        unsigned char buffer[64];
+        DWORD received = 0;
+        http_read_reply(message_, &received, client_, buffer, sizeof(buffer), false, nullptr, 0);
+        if (length == 1024)
+            EXPECT_EQ(std::vector<std::wstring>{L"1024 octets"}, dialog.texts);
+        else
+            EXPECT_EQ((std::vector<std::wstring>{L"1024 octets", L"1025 octets"}), dialog.texts);
+    }
+    const auto requests = site_.requests();
+    ASSERT_EQ(2u, requests.size());
+    EXPECT_EQ(1024u, requests[0].body.size());
+    EXPECT_EQ(1025u, requests[1].body.size());
+}
+
+TEST_F(Http, ReadCounterShowsEveryChunkAndTheFinalRead) {
+    site_.script({{"/file", {200, std::string(2500, 'f')}}});
+    CounterDialog dialog;
+    ASSERT_EQ(OUTCOME_OK, http_open(message_, client_));
+    ASSERT_EQ(OUTCOME_OK, http_send(L"GET", message_, client_, L"/file", nullptr, false, nullptr, 0));
+    std::vector<unsigned char> buffer(4096);
+    DWORD received = 0;
+    ASSERT_EQ(OUTCOME_OK, http_read_reply(message_, &received, client_, buffer.data(), 4096, true,
+                                          dialog.window(), IDC_PROGRESS_BYTES));
+    EXPECT_EQ(2500u, received);
+    ASSERT_GE(dialog.texts.size(), 2u);
+    EXPECT_EQ(L"2500 octets", dialog.texts.back());
+    EXPECT_EQ(L"2500 octets", dialog.texts[dialog.texts.size() - 2]) << "once more after the empty read";
+}
+
+TEST_F(Http, StatusErrorsHaveTheirTexts) {
+    const std::pair<int, const wchar_t*> cases[] = {
+        {401, L"Réception des données échouée.\nAccès refusé."},
+        {404, L"Réception des données échouée.\nResource introuvable."},
+        {413, L"Réception des données échouée.\nLa taille de la requête dépasse la maximum autorisé."},
+        {500, L"Réception des données échouée.\nLe serveur a rencontré une erreur."},
+        {403, L"Réception des données échouée.\nErreur non gérée."},
+        {302, L"Réception des données échouée.\nErreur non gérée."},
+    };
+    ASSERT_EQ(OUTCOME_OK, http_open(message_, client_));
+    for (const auto& c : cases) {
+        site_.script({{"/status", {c.first, "refused"}}});
+        EXPECT_EQ("<failed>", exchange(L"GET", L"/status", nullptr)) << c.first;
+        EXPECT_STREQ(c.second, message_) << c.first;
+        EXPECT_TRUE(client_.request) << "the request stays after a status failure";
+    }
+}
+
+TEST_F(Http, EmptyReplyAndReplyThatFillsTheBufferExactly) {
+    site_.script({{"/empty", {200, ""}}, {"/hundred", {200, std::string(100, 'h')}},
+                  {"/over", {200, std::string(101, 'o')}}});
+    ASSERT_EQ(OUTCOME_OK, http_open(message_, client_));
+    EXPECT_EQ("", exchange(L"GET", L"/empty", nullptr));
+    EXPECT_EQ(std::string(100, 'h'), exchange(L"GET", L"/hundred", nullptr, 100));
+    EXPECT_EQ("<failed>", exchange(L"GET", L"/over", nullptr, 100));
+    EXPECT_STREQ(L"Réception des données échouée.\nLa réponse du serveur est trop volumineuse.",
+                 message_);
+}
+
+TEST_F(Http, LargeReplyIsReadWhole) {
+    SiteReply big;
+    big.body_size = 300000;
+    site_.script({{"/big", big}});
+    ASSERT_EQ(OUTCOME_OK, http_open(message_, client_));
+    EXPECT_EQ(std::string(300000, 'x'), exchange(L"GET", L"/big", nullptr, 1048576));
+}
+
+TEST_F(Http, RefusedConnectionFailsAtSendWithoutCrashing) {
+    ASSERT_TRUE(site_.set_offline(true));
+    MultipartForm form;
+    ASSERT_EQ(OUTCOME_OK, http_open(message_, client_));
+    const wchar_t* refused = L"Opération échouée.\nLa tentative de connexion au serveur a échouée.";
+    EXPECT_EQ(OUTCOME_ERROR, http_send(L"GET", message_, client_, L"/x", nullptr, false, nullptr, 0));
+    EXPECT_STREQ(refused, message_);
+    EXPECT_EQ(OUTCOME_ERROR, http_send(L"POST", message_, client_, L"/x", &form, false, nullptr, 0));
+    EXPECT_STREQ(refused, message_);
+    ASSERT_TRUE(site_.set_offline(false));
+}
+
+TEST_F(Http, MisuseIsRefusedBeforeAnythingIsSent) {
+    ASSERT_EQ(OUTCOME_OK, http_open(message_, client_));
+    EXPECT_EQ(OUTCOME_ERROR, http_open(message_, client_));
+    EXPECT_STREQ(L"Impossible d'initialiser la connexion.\nUne session est déjà ouverte.", message_);
+
+    MultipartForm form;
+    EXPECT_EQ(OUTCOME_ERROR, http_send(L"GET", message_, client_, L"/x", &form, false, nullptr, 0));
+    EXPECT_STREQ(L"Envoi de données impossible.\nUne requête GET avec données a été tentée.", message_);
+    EXPECT_EQ(OUTCOME_ERROR, http_send(L"POST", message_, client_, L"/x", nullptr, false, nullptr, 0));
+    EXPECT_STREQ(L"Envoi de données impossible.\nUne requête POST sans données a été tentée.",
+                 message_);
+    EXPECT_TRUE(client_.request);
+    http_close(client_);
+    EXPECT_FALSE(client_.request);
+    EXPECT_FALSE(client_.connection);
+    EXPECT_FALSE(client_.session);
+    EXPECT_TRUE(site_.requests().empty());
+}
+
+TEST_F(Http, ReadWithoutRequestOrSendWithoutConnection) {
+    unsigned char buffer[16];
+    DWORD received = 0;
+    EXPECT_EQ(OUTCOME_ERROR, http_read_reply(message_, &received, client_, buffer, 16, false,
+                                             nullptr, 0));
+    EXPECT_STREQ(L"Réception des données échouée.\n"
+                 L"Impossible d'obtenir des informations sur la requête.",
+                 message_);
+    EXPECT_EQ(OUTCOME_ERROR, http_send(L"GET", message_, client_, L"/x", nullptr, false, nullptr, 0));
+    EXPECT_STREQ(L"Envoi de données impossible.\nLa création de la requête a échoué.", message_);
+}
+
+TEST_F(Http, DroppedConnectionFailsTheRead) {
+    SiteReply hang_up;
+    hang_up.hang_up = true;
+    site_.script({{"/drop", hang_up}});
+    ASSERT_EQ(OUTCOME_OK, http_open(message_, client_));
+    EXPECT_EQ("<failed>", exchange(L"GET", L"/drop", nullptr));
+    const std::wstring message = message_;
+    EXPECT_TRUE(message.rfind(L"Opération échouée.\n", 0) == 0 ||
+                message.rfind(L"Réception des données échouée.\n", 0) == 0)
+        << "a failure with its text, never a success";
+}
+
+// ---- replies ------------------------------------------------------------
+
+ReplyBuffer text_reply(const std::string& text) {
+    ReplyBuffer reply;
+    set_reply(REPLY_TEXT, reply, static_cast<int>(text.size()),
+              reinterpret_cast<const unsigned char*>(text.data()));
+    return reply;
+}
+
+TEST(Replies, TextAndRawModes) {
+    ReplyBuffer reply = text_reply("");
+    EXPECT_EQ(1, reply.length);
+    EXPECT_EQ(0, reply.data[0]);
+    set_reply(REPLY_BINARY, reply, 3, reinterpret_cast<const unsigned char*>("a\0b"));
+    EXPECT_EQ(3, reply.length);
+    EXPECT_EQ(REPLY_BINARY, reply.mode);
+    EXPECT_EQ(0, memcmp("a\0b", reply.data.get(), 3));
+}
+
+std::vector<std::string> items_of(const ReplyLines& lines) {
+    std::vector<std::string> items;
+    for (int i = 0; i < lines.count; ++i)
+        items.push_back(lines.items && lines.items[i] ? lines.items[i].get() : "<none>");
+    return items;
+}
+
+TEST(ReplyLines, ReleaseListWithLfOrCrLf) {
+    struct Case {
+        std::string text;
+        std::string header;
+        std::vector<std::string> items;
+    } cases[] = {
+        {"1.2.3\n2\na.lua\nb.lua", "1.2.3", {"a.lua", "b.lua"}},
+        {"1.2.3\n2\na.lua\nb.lua\n", "1.2.3", {"a.lua", "b.lua"}},
+        {"1.2.3\r\n2\r\na.lua\r\nb.lua", "1.2.3\r", {"a.lua\r", "b.lua"}},
+        {"1.2.3\n2\na.lua\nb.lua\nextra\nmore", "1.2.3", {"a.lua", "b.lua"}},
+        {"1.2.3\n 3x\na.lua", "1.2.3", {"a.lua", "<none>", "<none>"}},
+        {"9.9\n0\n", "9.9", {}},
+    };
+    for (const Case& c : cases) {
+        ReplyLines lines;
+        EXPECT_EQ(OUTCOME_OK, parse_reply_lines(lines, text_reply(c.text))) << c.text;
+        EXPECT_STREQ(c.header.c_str(), lines.header.get()) << c.text;
+        EXPECT_EQ(static_cast<int>(c.items.size()), lines.count) << c.text;
+        EXPECT_EQ(c.items, items_of(lines)) << c.text;
+    }
+}
+
+TEST(ReplyLines, RefusedReplies) {
+    ReplyLines long_count;
+    EXPECT_EQ(OUTCOME_ERROR,
+              parse_reply_lines(long_count, text_reply("1.0\n" + std::string(260, '1') + "\na")));
+    EXPECT_EQ(-1, long_count.count);
+    ReplyLines just_fits;
+    EXPECT_EQ(OUTCOME_OK,
+              parse_reply_lines(just_fits, text_reply("1.0\n1" + std::string(258, ' ') + "\na")));
+    EXPECT_EQ(1, just_fits.count);
+
+    ReplyBuffer raw;
+    set_reply(REPLY_BINARY, raw, 3, reinterpret_cast<const unsigned char*>("1\n0"));
+    ReplyLines from_raw;
+    EXPECT_EQ(OUTCOME_ERROR, parse_reply_lines(from_raw, raw));
+    EXPECT_FALSE(from_raw.header);
+
+    ReplyLines impossible;
+    EXPECT_EQ(OUTCOME_ERROR, parse_reply_lines(impossible, text_reply("1.0\n2000000000\na")));
+}
+
+}  // namespace
