@@ -1,0 +1,19 @@
+// Reads or flips the saved variable QF_Purge of a saved-data file in place,
+// byte for byte, so that the file keeps its length.
+#pragma once
+
+#include "settings/file_entry.h"
+#include "settings/outcome.h"
+
+enum PurgeMode : int { PURGE_READ = 0, PURGE_WRITE = 1 };
+
+// The key, matched at the very start of a line, and the two values.
+constexpr char PURGE_KEY[] = "QF_Purge = ";
+constexpr char PURGE_VALUE_TRUE[] = "\"true!\"";
+constexpr char PURGE_VALUE_FALSE[] = "\"false\"";
+// The whole file and a terminator must fit: files of up to this size - 1 bytes.
+constexpr DWORD PURGE_WORK_BUFFER_BYTES = 1572864;
+
+// Read mode stores the value found into flag; write mode writes flag's value
+// into every matching line. OUTCOME_OK or OUTCOME_ERROR; no message.
+Outcome edit_purge_flag(FileEntry& entry, bool& flag, int mode);
