@@ -7,6 +7,7 @@
 #include "tests/support/standin_site.h"
 #include "tests/support/test_support.h"
 #include "ui/dialog_context.h"
+#include "ui/progress_dialog.h"
 #include "upload/upload_worker.h"
 
 #include <commctrl.h>
@@ -53,6 +54,12 @@ LRESULT CALLBACK control_spy(HWND control, UINT message, WPARAM wparam, LPARAM l
                                   wparam, bar_position(GetParent(control))});
     }
     return result;
+}
+
+std::wstring window_title(HWND window) {
+    wchar_t text[300] = L"";
+    GetWindowTextW(window, text, 300);
+    return text;
 }
 
 std::wstring item_text(HWND dialog, int id) {
@@ -447,6 +454,49 @@ TEST_F(UploadRun, FlagThatCannotBeWrittenIsReportedAfterTheSend) {
     expect_failure(r, L"Ecriture du fichier impossible.\nLes données ont néanmoins été envoyées, il "
                       L"est donc inutile de les réenvoyer.");
     EXPECT_EQ(2u, site_.requests().size()) << "the data was sent";
+}
+
+// The program's own send dialog, driven from another thread as a user would.
+struct SendDialogView {
+    std::wstring title, status, button;
+    bool disabled_while_running = false;
+    bool open_after_escape = false;
+};
+
+DWORD WINAPI drive_send_dialog(void* param) {
+    auto* view = static_cast<SendDialogView*>(param);
+    HWND dialog = nullptr;
+    for (int i = 0; i < 200 && !dialog; ++i, Sleep(25))
+        dialog = FindWindowW(L"#32770", L"Envoi des données");
+    if (!dialog) return 0;
+    HWND button = GetDlgItem(dialog, IDC_PROGRESS_BUTTON);
+    view->disabled_while_running = !IsWindowEnabled(button);
+    for (int i = 0; i < 400 && !IsWindowEnabled(button); ++i) Sleep(25);
+    view->title = window_title(dialog);
+    view->status = item_text(dialog, IDC_PROGRESS_STATUS);
+    view->button = item_text(dialog, IDC_PROGRESS_BUTTON);
+    SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);  // Escape
+    view->open_after_escape = IsWindow(dialog) && IsWindowVisible(dialog);
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_PROGRESS_BUTTON, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
+    return 0;
+}
+
+TEST_F(UploadRun, SendDialogStartsTheWorkerAndClosesOnlyThroughItsButton) {
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, registry_.subkey(), VALUE_ACCOUNT);
+    SendDialogView view;
+    HANDLE driver = CreateThread(nullptr, 0, drive_send_dialog, &view, 0, nullptr);
+    DialogContext context{&settings_, owner_};
+    const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), L"PROGRESSDIALOG", owner_,
+                                           send_dialog_proc, reinterpret_cast<LPARAM>(&context));
+    WaitForSingleObject(driver, 10000);
+    CloseHandle(driver);
+    EXPECT_EQ(0, result);
+    EXPECT_EQ(L"Envoi des données", view.title);
+    EXPECT_EQ(L"Veuillez sélectionner un compte valide\ndans la liste avant d'envoyer les données.",
+              view.status);
+    EXPECT_EQ(L"Abandon", view.button);
+    EXPECT_TRUE(view.open_after_escape) << "Escape does not close it";
 }
 
 }  // namespace
