@@ -65,9 +65,7 @@ const wchar_t* status_text(DWORD status) {
 }
 
 Outcome fail(wchar_t* message, const wchar_t* first, const wchar_t* second = nullptr) {
-    copy_text(message, MESSAGE_CAPACITY, first);
-    if (second) append_text(message, MESSAGE_CAPACITY, second);
-    return OUTCOME_ERROR;
+    return report(message, OUTCOME_ERROR, first, second);
 }
 
 Outcome send_post(wchar_t* message, HINTERNET request, const MultipartForm& form, bool counter,

@@ -32,11 +32,6 @@ constexpr wchar_t MSG_NO_FIRST_PROCESS[] =
 constexpr wchar_t MSG_GAME_RUNNING[] =
     L"Veuillez quitter World of Warcraft avant d'uploader vos données.";
 
-Outcome fail(wchar_t* message, const wchar_t* text, Outcome outcome = OUTCOME_ERROR) {
-    copy_text(message, MESSAGE_CAPACITY, text);
-    return outcome;
-}
-
 }  // namespace
 
 Outcome list_game_accounts(FolderNames& names, wchar_t* message, const SettingsKey& key) {
@@ -44,32 +39,32 @@ Outcome list_game_accounts(FolderNames& names, wchar_t* message, const SettingsK
     for (auto& name : names) name[0] = 0;
     wchar_t folder[PATH_CAPACITY];
     if (read_setting(key, VALUE_GAME_PATH, folder, ACCOUNTS_GAME_FOLDER_CAPACITY) != OUTCOME_OK)
-        return fail(message, MSG_NO_GAME_FOLDER);
+        return report(message, OUTCOME_ERROR, MSG_NO_GAME_FOLDER);
     append_text(folder, PATH_CAPACITY, GAME_ACCOUNTS_FOLDER);  // 159 + 12 always fits
 
     FileEntry accounts(PATH_CAPACITY, folder);
-    if (!accounts.list_subfolders(names)) return fail(message, MSG_NEVER_STARTED, OUTCOME_INFO);
+    if (!accounts.list_subfolders(names)) return report(message, OUTCOME_INFO, MSG_NEVER_STARTED);
     return names[0][0] != 0 ? OUTCOME_OK : OUTCOME_INFO;
 }
 
 Outcome check_data_file_size(FileEntry& entry, wchar_t* message) {
     DWORD size = 0;
-    if (!entry.size(&size)) return fail(message, MSG_SIZE_UNKNOWN);
-    if (size == 0) return fail(message, MSG_FILE_EMPTY);
-    if (size > DATA_FILE_MAX_BYTES) return fail(message, MSG_FILE_TOO_LARGE);
+    if (!entry.size(&size)) return report(message, OUTCOME_ERROR, MSG_SIZE_UNKNOWN);
+    if (size == 0) return report(message, OUTCOME_ERROR, MSG_FILE_EMPTY);
+    if (size > DATA_FILE_MAX_BYTES) return report(message, OUTCOME_ERROR, MSG_FILE_TOO_LARGE);
     return OUTCOME_OK;
 }
 
 Outcome check_game_not_running(wchar_t* message) {
     message[0] = 0;
     UniqueKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) return fail(message, MSG_NO_PROCESS_LIST);
+    if (!snapshot) return report(message, OUTCOME_ERROR, MSG_NO_PROCESS_LIST);
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof(entry);
-    if (!Process32FirstW(snapshot.get(), &entry)) return fail(message, MSG_NO_FIRST_PROCESS);
+    if (!Process32FirstW(snapshot.get(), &entry)) return report(message, OUTCOME_ERROR, MSG_NO_FIRST_PROCESS);
     do {
         if (std::wcscmp(entry.szExeFile, GAME_PROCESS_NAME) == 0)
-            return fail(message, MSG_GAME_RUNNING, OUTCOME_INFO);
+            return report(message, OUTCOME_INFO, MSG_GAME_RUNNING);
     } while (Process32NextW(snapshot.get(), &entry));
     return OUTCOME_OK;
 }

@@ -11,3 +11,8 @@ enum Outcome : int {
 
 // Every French message lives in a caller's buffer of this many characters.
 constexpr std::size_t MESSAGE_CAPACITY = 260;
+
+// Leaves first (and second after it) in the caller's message buffer, cut to
+// fit, and returns the outcome.
+Outcome report(wchar_t* message, Outcome outcome, const wchar_t* first,
+               const wchar_t* second = nullptr);

@@ -82,11 +82,6 @@ LSTATUS write_value(HKEY key, const wchar_t* name, const wchar_t* text) {
                           static_cast<DWORD>(bytes));
 }
 
-Outcome fail(wchar_t* message, const wchar_t* text) {
-    copy_text(message, MESSAGE_CAPACITY, text);
-    return OUTCOME_ERROR;
-}
-
 // Values carried over from the older key, in this order.
 constexpr const wchar_t* CARRIED_VALUES[] = {VALUE_GAME_PATH, VALUE_ACCOUNT, VALUE_ADDON_EDITION,
                                              VALUE_PASSWORD, VALUE_USERNAME};
@@ -187,49 +182,49 @@ Outcome get_password(const SettingsKey& key, wchar_t* buffer) {
 Outcome set_game_path(wchar_t* message, const SettingsKey& key, const wchar_t* path) {
     message[0] = 0;
     const std::size_t length = text_length(path);
-    if (length < 1) return fail(message, MSG_PATH_EMPTY);
-    if (length > SETTING_MAX_LENGTH) return fail(message, MSG_PATH_TOO_LONG);
+    if (length < 1) return report(message, OUTCOME_ERROR, MSG_PATH_EMPTY);
+    if (length > SETTING_MAX_LENGTH) return report(message, OUTCOME_ERROR, MSG_PATH_TOO_LONG);
     if (write_setting(key, VALUE_GAME_PATH, path) != ERROR_SUCCESS)
-        return fail(message, MSG_PATH_NOT_SAVED);
+        return report(message, OUTCOME_ERROR, MSG_PATH_NOT_SAVED);
     return OUTCOME_OK;
 }
 
 Outcome set_username(wchar_t* message, const SettingsKey& key, const wchar_t* name) {
     message[0] = 0;
-    if (text_length(name) > SETTING_MAX_LENGTH) return fail(message, MSG_USERNAME_TOO_LONG);
+    if (text_length(name) > SETTING_MAX_LENGTH) return report(message, OUTCOME_ERROR, MSG_USERNAME_TOO_LONG);
     if (write_setting(key, VALUE_USERNAME, name) != ERROR_SUCCESS)
-        return fail(message, MSG_ACCOUNT_INFO_NOT_SAVED);
+        return report(message, OUTCOME_ERROR, MSG_ACCOUNT_INFO_NOT_SAVED);
     return OUTCOME_OK;
 }
 
 Outcome set_password(wchar_t* message, const SettingsKey& key, const wchar_t* password) {
     message[0] = 0;
-    if (text_length(password) > SETTING_MAX_LENGTH) return fail(message, MSG_PASSWORD_TOO_LONG);
+    if (text_length(password) > SETTING_MAX_LENGTH) return report(message, OUTCOME_ERROR, MSG_PASSWORD_TOO_LONG);
 
     // Cut to 259 bytes; a character outside ISO-8859-1 leaves the empty text.
     char clear[PATH_CAPACITY];
     text_to_latin1(clear, sizeof(clear), password);
     PasswordScrambler scrambler;
     const auto letters = scramble_password(scrambler, clear);
-    if (!letters) return fail(message, MSG_ACCOUNT_INFO_NOT_SAVED);
+    if (!letters) return report(message, OUTCOME_ERROR, MSG_ACCOUNT_INFO_NOT_SAVED);
 
     wchar_t scrambled[SCRAMBLED_PASSWORD_CAPACITY];
     latin1_to_text(scrambled, SCRAMBLED_PASSWORD_CAPACITY, letters.get());
     if (write_setting(key, VALUE_PASSWORD, scrambled) != ERROR_SUCCESS)
-        return fail(message, MSG_ACCOUNT_INFO_NOT_SAVED);
+        return report(message, OUTCOME_ERROR, MSG_ACCOUNT_INFO_NOT_SAVED);
     return OUTCOME_OK;
 }
 
 Outcome set_account(wchar_t* message, const SettingsKey& key, const wchar_t* account) {
     message[0] = 0;
     if (write_setting(key, VALUE_ACCOUNT, account) != ERROR_SUCCESS)
-        return fail(message, MSG_ACCOUNT_NOT_SAVED);
+        return report(message, OUTCOME_ERROR, MSG_ACCOUNT_NOT_SAVED);
     return OUTCOME_OK;
 }
 
 Outcome set_addon_edition(wchar_t* message, const SettingsKey& key, const wchar_t* edition) {
     message[0] = 0;
     if (write_setting(key, VALUE_ADDON_EDITION, edition) != ERROR_SUCCESS)
-        return fail(message, MSG_EDITION_NOT_SAVED);
+        return report(message, OUTCOME_ERROR, MSG_EDITION_NOT_SAVED);
     return OUTCOME_OK;
 }

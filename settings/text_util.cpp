@@ -1,7 +1,15 @@
 #include "settings/text_util.h"
 
+#include "settings/outcome.h"
+
 #include <cwchar>
 #include <cstring>
+
+Outcome report(wchar_t* message, Outcome outcome, const wchar_t* first, const wchar_t* second) {
+    copy_text(message, MESSAGE_CAPACITY, first);
+    if (second) append_text(message, MESSAGE_CAPACITY, second);
+    return outcome;
+}
 
 std::size_t text_length(const wchar_t* text) { return text ? std::wcslen(text) : 0; }
 std::size_t text_length(const char* text) { return text ? std::strlen(text) : 0; }

@@ -10,13 +10,7 @@
 
 namespace {
 
-// The build passes the program's Unix path; Wine shows the root as Z:.
-std::wstring program_path() {
-    const std::string unix_path = PELLINPORT_EXE_PATH;
-    std::wstring path = L"Z:";
-    for (char c : unix_path) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-    return path;
-}
+std::wstring program_path() { return wine_path(PELLINPORT_EXE_PATH); }
 
 void clear_all_settings() {
     delete_key_tree(HKEY_CURRENT_USER, SETTINGS_SUBKEY);

@@ -10,12 +10,6 @@
 
 namespace {
 
-std::wstring fixture_path(const char* unix_path) {
-    std::wstring path = L"Z:";
-    for (const char* c = unix_path; *c; ++c) path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
-    return path;
-}
-
 FileEntry entry(const std::wstring& path) { return FileEntry(PATH_CAPACITY, path.c_str()); }
 
 std::set<std::wstring> listed(const FolderNames& names) {
@@ -220,15 +214,7 @@ TEST(FolderOperations, MoveContentsReplacesTheDestination) {
 
 class GameFolder : public ::testing::Test {
 protected:
-    SettingsKey settings() {
-        SettingsKey key;
-        key.subkey = registry_.subkey();
-        HKEY opened = nullptr;
-        RegCreateKeyExW(HKEY_CURRENT_USER, key.subkey, 0, nullptr, 0, SETTINGS_ACCESS, nullptr,
-                        &opened, nullptr);
-        key.handle.reset(opened);
-        return key;
-    }
+    SettingsKey settings() { return open_settings(registry_); }
     ScratchKey registry_;
     ScratchFolder game_;
     FolderNames names_;
@@ -328,7 +314,7 @@ protected:
     // Starts the stand-in game under the given file name; killed at the end.
     void start_as(const wchar_t* name) {
         const std::wstring exe = folder_.path() + name;
-        ASSERT_TRUE(CopyFileW(fixture_path(FAKE_GAME_PATH).c_str(), exe.c_str(), FALSE));
+        ASSERT_TRUE(CopyFileW(wine_path(FAKE_GAME_PATH).c_str(), exe.c_str(), FALSE));
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION info{};

@@ -8,18 +8,6 @@
 
 namespace {
 
-// A SettingsKey opened on a scratch key, as load_settings would leave it.
-SettingsKey open_settings(const ScratchKey& scratch, REGSAM access = SETTINGS_ACCESS) {
-    SettingsKey key;
-    key.subkey = scratch.subkey();
-    key.access = access;
-    HKEY opened = nullptr;
-    EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, key.subkey, 0, nullptr, 0, access,
-                                             nullptr, &opened, nullptr));
-    key.handle.reset(opened);
-    return key;
-}
-
 // ---- read_setting -------------------------------------------------------
 
 struct ReadCase {

@@ -43,11 +43,7 @@ protected:
         register_main_window_class(GetModuleHandleW(nullptr));
     }
     void SetUp() override {
-        settings_.subkey = registry_.subkey();
-        HKEY opened = nullptr;
-        RegCreateKeyExW(HKEY_CURRENT_USER, settings_.subkey, 0, nullptr, 0, SETTINGS_ACCESS,
-                        nullptr, &opened, nullptr);
-        settings_.handle.reset(opened);
+        settings_ = open_settings(registry_);
         window_ = create_main_window(GetModuleHandleW(nullptr), &settings_);
         ASSERT_TRUE(window_);
         state_ = main_window_state(window_);

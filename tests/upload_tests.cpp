@@ -123,11 +123,7 @@ const std::wstring SUCCESS_TEXT =
 class UploadRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        settings_.subkey = registry_.subkey();
-        HKEY opened = nullptr;
-        RegCreateKeyExW(HKEY_CURRENT_USER, settings_.subkey, 0, nullptr, 0, SETTINGS_ACCESS,
-                        nullptr, &opened, nullptr);
-        settings_.handle.reset(opened);
+        settings_ = open_settings(registry_);
         wchar_t message[MESSAGE_CAPACITY];
         set_username(message, settings_, L"joueur");
         set_password(message, settings_, L"s3cr\u00e8t");

@@ -63,10 +63,7 @@ bool SiteRequest::has_header(const std::string& line) const {
 }
 
 StandinSite::StandinSite() {
-    const std::string unix_folder = STANDIN_SITE_DIR;
-    folder_ = L"Z:";
-    for (char c : unix_folder) folder_ += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-    folder_ += L"\\";
+    folder_ = wine_path(STANDIN_SITE_DIR) + L"\\";
     DeleteFileW(file(L"log.txt").c_str());
     script({});
 }

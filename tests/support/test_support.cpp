@@ -144,3 +144,20 @@ void remove_tree(const std::wstring& folder) {
 }
 
 std::wstring repeat(wchar_t c, size_t count) { return std::wstring(count, c); }
+
+std::wstring wine_path(const char* unix_path) {
+    std::wstring path = L"Z:";
+    for (const char* c = unix_path; *c; ++c) path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
+    return path;
+}
+
+SettingsKey open_settings(const ScratchKey& scratch, REGSAM access) {
+    SettingsKey key;
+    key.subkey = scratch.subkey();
+    key.access = access;
+    HKEY opened = nullptr;
+    EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, key.subkey, 0, nullptr, 0, access,
+                                             nullptr, &opened, nullptr));
+    key.handle.reset(opened);
+    return key;
+}

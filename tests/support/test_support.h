@@ -2,6 +2,8 @@
 // system under Wine.
 #pragma once
 
+#include "settings/settings_store.h"
+
 #include <windows.h>
 
 #include <string>
@@ -53,3 +55,9 @@ bool path_exists(const std::wstring& path);
 void remove_tree(const std::wstring& folder);  // folder path without trailing backslash
 
 std::wstring repeat(wchar_t c, size_t count);
+
+// A Linux path as Wine's programs see it (the root is drive Z:).
+std::wstring wine_path(const char* unix_path);
+
+// A SettingsKey on the scratch key, opened as load_settings would leave it.
+SettingsKey open_settings(const ScratchKey& scratch, REGSAM access = SETTINGS_ACCESS);
