@@ -219,6 +219,110 @@ TEST_F(MainWindowTest, MenuHasThreePopupsWithTheirCommands) {
     }
 }
 
+// ---- dialog templates ----------------------------------------------------
+
+INT_PTR CALLBACK inert_dialog(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+
+struct TemplateControl {
+    int id;
+    const wchar_t* window_class;
+    const wchar_t* text;
+    DWORD style;
+    int x, y, width, height;  // dialog units
+};
+
+struct TemplateSpec {
+    const wchar_t* name;
+    const wchar_t* caption;
+    int width, height;
+    std::vector<TemplateControl> controls;  // in template order
+};
+
+constexpr DWORD CHILD = WS_CHILD | WS_VISIBLE;
+
+TEST(DialogTemplates, ControlsAsDesigned) {
+    const DWORD group_box = CHILD | BS_GROUPBOX;
+    const DWORD text = CHILD | WS_GROUP | SS_LEFT;
+    const std::vector<TemplateSpec> specs = {
+        {L"PROGRESSDIALOG", L"Progression", 150, 60,
+         {{53, L"Static", L"", CHILD | WS_GROUP | SS_RIGHT, 100, 40, 40, 8},
+          {52, L"Static", L"Veuillez patienter...", text, 10, 5, 130, 21},
+          {51, L"msctls_progress32", L"", CHILD | PBS_SMOOTH, 10, 30, 130, 8},
+          {50, L"Button", L"OK", CHILD | WS_TABSTOP | BS_CENTER | BS_DEFPUSHBUTTON, 50, 43, 42, 12}}},
+        {L"OPTIONSDIALOG", L"Options", 150, 175,
+         {{60, L"Button", L"Dossier WoW", group_box, 5, 5, 140, 30},
+          {61, L"Button", L"Compte MyQuillfern", group_box, 5, 40, 140, 40},
+          {74, L"Button", L"Version de l'addon Quillfern", group_box, 5, 85, 140, 35},
+          {62, L"Button", L"Créer un raccourci vers le Pellinport", group_box, 5, 125, 140, 30},
+          {63, L"Button", L"OK", CHILD | WS_TABSTOP | BS_CENTER | BS_DEFPUSHBUTTON, 53, 160, 42, 12},
+          {64, L"Button", L"Annuler", CHILD | WS_TABSTOP | BS_CENTER | BS_PUSHBUTTON, 100, 160, 42, 12},
+          {65, L"Edit", L"", CHILD | WS_BORDER | WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL, 10, 17, 90, 12},
+          {66, L"Button", L"Parcourir...", CHILD | WS_TABSTOP | BS_PUSHBUTTON, 105, 17, 35, 12},
+          {67, L"Static", L"Login:", text, 10, 52, 35, 12},
+          {68, L"Static", L"Mot de passe:", text, 10, 67, 35, 12},
+          {69, L"Edit", L"", CHILD | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 60, 49, 70, 12},
+          {70, L"Edit", L"", CHILD | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD, 60, 64, 70, 12},
+          {73, L"Static", L"<Cliquer pour changer>", text, 62, 64, 66, 8},
+          {75, L"Button", L"Light: Cartes du tracker de basse qualité.", CHILD | BS_AUTORADIOBUTTON, 25, 93, 105, 12},
+          {76, L"Button", L"Full: Cartes du tracker de haute qualité.", CHILD | BS_AUTORADIOBUTTON, 25, 103, 105, 12},
+          {71, L"Button", L"Bureau", CHILD | WS_TABSTOP | BS_CENTER | BS_PUSHBUTTON, 20, 135, 40, 12},
+          {72, L"Button", L"Menu démarrer", CHILD | WS_TABSTOP | BS_CENTER | BS_PUSHBUTTON, 65, 135, 65, 12}}},
+        {L"PRESENTATIONDIALOG", L"Présentation", 200, 180,
+         {{78, L"Static", L"", text, 10, 5, 180, 48},
+          {79, L"Static", L"", text, 10, 50, 180, 48},
+          {80, L"Static", L"", text, 15, 65, 175, 48},
+          {81, L"Static", L"", text, 15, 91, 175, 48},
+          {82, L"Static", L"", text, 10, 115, 180, 48},
+          {83, L"Static", L"", CHILD | WS_GROUP | SS_CENTER | SS_NOTIFY, 10, 138, 180, 8},
+          {84, L"Static", L"", CHILD | WS_GROUP | SS_CENTER, 10, 150, 180, 8},
+          {63, L"Button", L"OK", CHILD | WS_TABSTOP | BS_DEFPUSHBUTTON | BS_CENTER, 79, 163, 42, 12}}},
+    };
+    for (const TemplateSpec& spec : specs) {
+        SCOPED_TRACE(spec.name);
+        HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), spec.name, nullptr, inert_dialog, 0);
+        ASSERT_TRUE(dialog);
+        EXPECT_EQ(spec.caption, window_text(dialog));
+        const LONG_PTR dialog_style = GetWindowLongPtrW(dialog, GWL_STYLE);
+        EXPECT_EQ(WS_CAPTION, dialog_style & WS_CAPTION);
+        EXPECT_EQ(0, dialog_style & WS_SYSMENU) << "no close box";
+        RECT client{0, 0, spec.width, spec.height};
+        MapDialogRect(dialog, &client);
+        RECT actual;
+        GetClientRect(dialog, &actual);
+        EXPECT_EQ(client.right, actual.right);
+        EXPECT_EQ(client.bottom, actual.bottom);
+        HWND child = GetWindow(dialog, GW_CHILD);
+        for (const TemplateControl& c : spec.controls) {
+            SCOPED_TRACE(c.id);
+            ASSERT_TRUE(child);
+            EXPECT_EQ(c.id, GetDlgCtrlID(child)) << "template order";
+            EXPECT_EQ(0, lstrcmpiW(c.window_class, class_name(child).c_str())) << class_name(child);
+            EXPECT_EQ(c.text, window_text(child));
+            const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
+            // An edit control turns its WS_BORDER into a sunken client edge.
+            const DWORD border = c.style & WS_BORDER;
+            EXPECT_EQ(c.style & ~border, style & c.style & ~border);
+            if (border) {
+                EXPECT_TRUE((style & WS_BORDER) ||
+                            (GetWindowLongPtrW(child, GWL_EXSTYLE) & WS_EX_CLIENTEDGE));
+            }
+            // Position and size are each converted from dialog units.
+            RECT place{c.x, c.y, c.width, c.height};
+            MapDialogRect(dialog, &place);
+            RECT r;
+            GetWindowRect(child, &r);
+            MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+            EXPECT_EQ(place.left, r.left);
+            EXPECT_EQ(place.top, r.top);
+            EXPECT_EQ(place.right, r.right - r.left);
+            EXPECT_EQ(place.bottom, r.bottom - r.top);
+            child = GetWindow(child, GW_HWNDNEXT);
+        }
+        EXPECT_FALSE(child) << "no further controls";
+        DestroyWindow(dialog);
+    }
+}
+
 TEST(AboutBox, NamesProgramAndVersionWithoutBuild) {
     wchar_t text[MESSAGE_CAPACITY];
     about_text(text, MESSAGE_CAPACITY);
