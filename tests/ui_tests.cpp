@@ -75,7 +75,7 @@ TEST_F(MainWindowTest, FixedSizeWindowWithTitle) {
     EXPECT_TRUE(GetClassLongPtrW(window_, GCLP_HICON));
 }
 
-struct ControlSpec {
+struct ControlLayout {
     const wchar_t* window_class;
     std::wstring text;
     DWORD style;
@@ -86,7 +86,7 @@ struct ControlSpec {
 TEST_F(MainWindowTest, TenControlsInOrder) {
     const DWORD push = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
     const DWORD label = WS_CHILD | WS_VISIBLE | SS_LEFT;
-    const std::vector<ControlSpec> expected = {
+    const std::vector<ControlLayout> expected = {
         {L"Button", L"Rafraîchir", push, 220, 4, 75, 25, true},
         {L"Button", L"Lancer WoW", push, 205, 110, 90, 25, true},
         {L"Button", L"Envoi des données", push, 300, 110, 105, 25, true},
@@ -105,26 +105,26 @@ TEST_F(MainWindowTest, TenControlsInOrder) {
     const HGDIOBJ font = GetStockObject(DEFAULT_GUI_FONT);
     HWND child = GetWindow(window_, GW_CHILD);
     for (size_t i = 0; i < expected.size(); ++i, child = GetWindow(child, GW_HWNDNEXT)) {
-        const ControlSpec& spec = expected[i];
-        SCOPED_TRACE(spec.text + L" / " + spec.window_class);
+        const ControlLayout& want = expected[i];
+        SCOPED_TRACE(want.text + L" / " + want.window_class);
         ASSERT_TRUE(child);
         EXPECT_EQ(handles[i], child) << "creation order";
-        EXPECT_EQ(0, lstrcmpiW(spec.window_class, class_name(child).c_str())) << class_name(child);
-        EXPECT_EQ(spec.text, window_text(child));
+        EXPECT_EQ(0, lstrcmpiW(want.window_class, class_name(child).c_str())) << class_name(child);
+        EXPECT_EQ(want.text, window_text(child));
         const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
-        EXPECT_EQ(spec.style, style & spec.style);
+        EXPECT_EQ(want.style, style & want.style);
         EXPECT_EQ(0, GetDlgCtrlID(child));
         RECT r;
         GetWindowRect(child, &r);
         MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&r), 2);
-        EXPECT_EQ(spec.x, r.left);
-        EXPECT_EQ(spec.y, r.top);
-        EXPECT_EQ(spec.width, r.right - r.left);
-        if (spec.height >= 0) {
-            EXPECT_EQ(spec.height, r.bottom - r.top);
+        EXPECT_EQ(want.x, r.left);
+        EXPECT_EQ(want.y, r.top);
+        EXPECT_EQ(want.width, r.right - r.left);
+        if (want.height >= 0) {
+            EXPECT_EQ(want.height, r.bottom - r.top);
         }
         const HGDIOBJ control_font = reinterpret_cast<HGDIOBJ>(SendMessageW(child, WM_GETFONT, 0, 0));
-        if (spec.gui_font) {
+        if (want.gui_font) {
             EXPECT_EQ(font, control_font);
         }
     }
@@ -177,7 +177,7 @@ TEST_F(MainWindowTest, StartupMessagePostedOnceAfterFirstShow) {
     EXPECT_TRUE(state_->first_show_seen);
 }
 
-struct MenuItemSpec {
+struct MenuItemLayout {
     UINT id;  // 0 for a separator
     const wchar_t* text;
 };
@@ -185,7 +185,7 @@ struct MenuItemSpec {
 TEST_F(MainWindowTest, MenuHasThreePopupsWithTheirCommands) {
     HMENU menu = GetMenu(window_);
     ASSERT_TRUE(menu);
-    const std::vector<std::pair<const wchar_t*, std::vector<MenuItemSpec>>> expected = {
+    const std::vector<std::pair<const wchar_t*, std::vector<MenuItemLayout>>> expected = {
         {L"&Fichier", {{20, L"&Lancer WoW"}, {0, nullptr}, {21, L"&Quitter"}}},
         {L"&Affichage", {{26, L"&Rafraîchir"}, {0, nullptr}, {22, L"&Options..."}}},
         {L"&?",
@@ -231,7 +231,7 @@ struct TemplateControl {
     int x, y, width, height;  // dialog units
 };
 
-struct TemplateSpec {
+struct TemplateLayout {
     const wchar_t* name;
     const wchar_t* caption;
     int width, height;
@@ -243,7 +243,7 @@ constexpr DWORD CHILD = WS_CHILD | WS_VISIBLE;
 TEST(DialogTemplates, ControlsAsDesigned) {
     const DWORD group_box = CHILD | BS_GROUPBOX;
     const DWORD text = CHILD | WS_GROUP | SS_LEFT;
-    const std::vector<TemplateSpec> specs = {
+    const std::vector<TemplateLayout> templates = {
         {L"PROGRESSDIALOG", L"Progression", 150, 60,
          {{53, L"Static", L"", CHILD | WS_GROUP | SS_RIGHT, 100, 40, 40, 8},
           {52, L"Static", L"Veuillez patienter...", text, 10, 5, 130, 21},
@@ -277,22 +277,22 @@ TEST(DialogTemplates, ControlsAsDesigned) {
           {84, L"Static", L"", CHILD | WS_GROUP | SS_CENTER, 10, 150, 180, 8},
           {63, L"Button", L"OK", CHILD | WS_TABSTOP | BS_DEFPUSHBUTTON | BS_CENTER, 79, 163, 42, 12}}},
     };
-    for (const TemplateSpec& spec : specs) {
-        SCOPED_TRACE(spec.name);
-        HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), spec.name, nullptr, inert_dialog, 0);
+    for (const TemplateLayout& want : templates) {
+        SCOPED_TRACE(want.name);
+        HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), want.name, nullptr, inert_dialog, 0);
         ASSERT_TRUE(dialog);
-        EXPECT_EQ(spec.caption, window_text(dialog));
+        EXPECT_EQ(want.caption, window_text(dialog));
         const LONG_PTR dialog_style = GetWindowLongPtrW(dialog, GWL_STYLE);
         EXPECT_EQ(WS_CAPTION, dialog_style & WS_CAPTION);
         EXPECT_EQ(0, dialog_style & WS_SYSMENU) << "no close box";
-        RECT client{0, 0, spec.width, spec.height};
+        RECT client{0, 0, want.width, want.height};
         MapDialogRect(dialog, &client);
         RECT actual;
         GetClientRect(dialog, &actual);
         EXPECT_EQ(client.right, actual.right);
         EXPECT_EQ(client.bottom, actual.bottom);
         HWND child = GetWindow(dialog, GW_CHILD);
-        for (const TemplateControl& c : spec.controls) {
+        for (const TemplateControl& c : want.controls) {
             SCOPED_TRACE(c.id);
             ASSERT_TRUE(child);
             EXPECT_EQ(c.id, GetDlgCtrlID(child)) << "template order";
