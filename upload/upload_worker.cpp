@@ -67,10 +67,6 @@ class UploadRun {
 public:
     UploadRun(const DialogContext& context, HWND dialog)
         : settings_(*context.settings), counter_(context.owner != nullptr), report_(dialog) {}
-    ~UploadRun() {
-        buffer_.reset();
-        http_close(client_);
-    }
 
     void run();
 
@@ -82,6 +78,8 @@ private:
     bool post_and_expect_ok(const wchar_t* path, bool counter, bool clears_counter);
     void fail(const wchar_t* text, bool clear_counter = false) { report_.fail(text, clear_counter); }
 
+    // Declared first, so it is closed last, after everything else is released.
+    HttpClient client_;
     const SettingsKey& settings_;
     const bool counter_;
     WorkerReport report_;
@@ -92,7 +90,6 @@ private:
     wchar_t account_[PATH_CAPACITY] = L"";
     wchar_t data_path_[PATH_CAPACITY] = L"";
     std::unique_ptr<FileEntry> data_file_;
-    HttpClient client_;
     MultipartForm form_;
     std::unique_ptr<unsigned char[]> buffer_;
     ReplyBuffer reply_;
