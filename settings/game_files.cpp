@@ -22,9 +22,6 @@ constexpr wchar_t MSG_SIZE_UNKNOWN[] =
     L"Impossible d'obtenir des informations sur le fichier\nà envoyer. Opération annulée.";
 constexpr wchar_t MSG_FILE_EMPTY[] =
     L"Le fichier à envoyer est vide.\nAucune donnée n'est à envoyer.";
-constexpr wchar_t MSG_FILE_TOO_LARGE[] =
-    L"Le fichier à envoyer est trop volumineux.\n"
-    L"Veuillez purger vos données dans le jeu pour un envoi ultérieur.";
 constexpr wchar_t MSG_NO_PROCESS_LIST[] =
     L"Impossible d'obtenir la liste des processus système.\nAnnulation.";
 constexpr wchar_t MSG_NO_FIRST_PROCESS[] =
@@ -51,7 +48,7 @@ Outcome check_data_file_size(FileEntry& entry, wchar_t* message) {
     DWORD size = 0;
     if (!entry.size(&size)) return report(message, OUTCOME_ERROR, MSG_SIZE_UNKNOWN);
     if (size == 0) return report(message, OUTCOME_ERROR, MSG_FILE_EMPTY);
-    if (size > DATA_FILE_MAX_BYTES) return report(message, OUTCOME_ERROR, MSG_FILE_TOO_LARGE);
+    if (size > DATA_FILE_MAX_BYTES) return report(message, OUTCOME_ERROR, MSG_DATA_FILE_TOO_LARGE);
     return OUTCOME_OK;
 }
 

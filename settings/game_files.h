@@ -14,6 +14,10 @@ constexpr std::size_t ACCOUNTS_GAME_FOLDER_CAPACITY = 160;
 // without one: it holds no account. OUTCOME_ERROR: game folder not set or too long.
 Outcome list_game_accounts(FolderNames& names, wchar_t* message, const SettingsKey& key);
 
+constexpr wchar_t MSG_DATA_FILE_TOO_LARGE[] =
+    L"Le fichier à envoyer est trop volumineux.\n"
+    L"Veuillez purger vos données dans le jeu pour un envoi ultérieur.";
+
 // OUTCOME_OK when the file holds 1 to DATA_FILE_MAX_BYTES bytes (the message
 // is then not touched); otherwise OUTCOME_ERROR with a message.
 Outcome check_data_file_size(FileEntry& entry, wchar_t* message);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "settings/file_entry.h"
+#include "settings/game_constants.h"
 #include "settings/outcome.h"
 
 enum PurgeMode : int { PURGE_READ = 0, PURGE_WRITE = 1 };
@@ -12,7 +13,7 @@ constexpr char PURGE_KEY[] = "QF_Purge = ";
 constexpr char PURGE_VALUE_TRUE[] = "\"true!\"";
 constexpr char PURGE_VALUE_FALSE[] = "\"false\"";
 // The whole file and a terminator must fit: files of up to this size - 1 bytes.
-constexpr DWORD PURGE_WORK_BUFFER_BYTES = 1572864;
+constexpr DWORD PURGE_WORK_BUFFER_BYTES = DATA_FILE_MAX_BYTES;
 
 // Read mode stores the value found into flag; write mode writes flag's value
 // into every matching line. OUTCOME_OK or OUTCOME_ERROR; no message.

@@ -45,9 +45,6 @@ constexpr wchar_t MSG_PATH_TOO_LONG[] =
 constexpr wchar_t MSG_NO_DATA[] =
     L"Aucune donnée n'est à envoyer. Il faut jouer au moins\nune fois avant d'essayer d'envoyer "
     L"des données! ;-)";
-constexpr wchar_t MSG_FILE_TOO_LARGE[] =
-    L"Le fichier à envoyer est trop volumineux.\n"
-    L"Veuillez purger vos données dans le jeu pour un envoi ultérieur.";
 constexpr wchar_t MSG_ALREADY_SENT[] =
     L"Ce fichier a déjà été envoyé. Veuillez purger vos données avant de réessayer l'envoi.";
 constexpr wchar_t MSG_NO_REQUEST[] =
@@ -135,7 +132,7 @@ bool UploadRun::check_data_file() {
     // and again: ask for a purge instead, as for a larger file.
     DWORD size = 0;
     if (data_file_->size(&size) && size >= DATA_FILE_MAX_BYTES) {
-        fail(MSG_FILE_TOO_LARGE);
+        fail(MSG_DATA_FILE_TOO_LARGE);
         return false;
     }
 

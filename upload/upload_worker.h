@@ -3,10 +3,12 @@
 // exactly one WM_APP.
 #pragma once
 
+#include "settings/game_constants.h"
+
 #include <windows.h>
 
 // Thread procedure; param is a WorkerStart the worker takes over and releases.
 DWORD WINAPI upload_worker(void* param);
 
 // Transfer buffer: the replies and the data file pass through it.
-constexpr DWORD UPLOAD_BUFFER_BYTES = 1572864;
+constexpr DWORD UPLOAD_BUFFER_BYTES = DATA_FILE_MAX_BYTES;
