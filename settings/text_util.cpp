@@ -34,10 +34,6 @@ bool copy_text(wchar_t* dst, std::size_t capacity, const wchar_t* src) {
     return copy_bounded(dst, capacity, src);
 }
 
-bool copy_text(char* dst, std::size_t capacity, const char* src) {
-    return copy_bounded(dst, capacity, src);
-}
-
 bool append_text(wchar_t* dst, std::size_t capacity, const wchar_t* src) {
     std::size_t used = 0;
     while (used < capacity && dst[used] != 0) ++used;
@@ -58,10 +54,6 @@ bool wide_to_latin1(const wchar_t* src, std::size_t count, unsigned char* dst) {
         dst[i] = static_cast<unsigned char>(src[i]);
     }
     return true;
-}
-
-void latin1_to_wide(const unsigned char* src, std::size_t count, wchar_t* dst) {
-    for (std::size_t i = 0; i < count; ++i) dst[i] = static_cast<wchar_t>(src[i]);
 }
 
 bool text_to_latin1(char* dst, std::size_t capacity, const wchar_t* src) {

@@ -17,7 +17,6 @@ std::size_t text_length(const char* text);
 // to capacity - 1 characters. Always terminates a non-empty buffer. Returns
 // true when the whole text fitted.
 bool copy_text(wchar_t* dst, std::size_t capacity, const wchar_t* src);
-bool copy_text(char* dst, std::size_t capacity, const char* src);
 
 // Appends src to the text in dst, cutting what does not fit. Returns true when
 // the whole text fitted.
@@ -30,7 +29,6 @@ bool append_whole(wchar_t* dst, std::size_t capacity, const wchar_t* src);
 // ISO-8859-1: code units U+0000..U+00FF map to the byte of the same value.
 // Converts count units; false at the first unit above U+00FF.
 bool wide_to_latin1(const wchar_t* src, std::size_t count, unsigned char* dst);
-void latin1_to_wide(const unsigned char* src, std::size_t count, wchar_t* dst);
 
 // Terminated-text forms, cut to capacity - 1 and always terminated.
 // text_to_latin1 fails (leaving dst empty) on a unit above U+00FF.

@@ -56,20 +56,20 @@ TEST_F(ProgramRun, FirstStartOnEmptyMachineSaysGameNotFoundThenOpensTheWindow) {
     EXPECT_EQ(0u, program.wait_exit());
 }
 
-TEST_F(StartedProgram, CloseBoxEndsWithExitCodeZero) {
-    RunningProgram program(program_path());
-    HWND window = start(program);
-    ASSERT_TRUE(window);
-    PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_EQ(0u, program.wait_exit());
-}
-
-TEST_F(StartedProgram, QuitCommandEndsWithExitCodeZero) {
-    RunningProgram program(program_path());
-    HWND window = start(program);
-    ASSERT_TRUE(window);
-    PostMessageW(window, WM_COMMAND, 21, 0);
-    EXPECT_EQ(0u, program.wait_exit());
+TEST_F(StartedProgram, CloseBoxAndQuitEndWithExitCodeZero) {
+    const struct {
+        const char* way;
+        UINT message;
+        WPARAM wparam;
+    } ways[] = {{"close box", WM_SYSCOMMAND, SC_CLOSE}, {"&Quitter", WM_COMMAND, 21}};
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.way);
+        RunningProgram program(program_path());
+        HWND window = start(program);
+        ASSERT_TRUE(window);
+        PostMessageW(window, way.message, way.wparam, 0);
+        EXPECT_EQ(0u, program.wait_exit());
+    }
 }
 
 TEST_F(StartedProgram, SecondCopyIsRefused) {

@@ -114,14 +114,12 @@ TEST_F(MainWindowTest, TenControlsInOrder) {
         const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
         EXPECT_EQ(want.style, style & want.style);
         EXPECT_EQ(0, GetDlgCtrlID(child));
-        RECT r;
-        GetWindowRect(child, &r);
-        MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&r), 2);
+        const RECT r = placement(child, window_);
         EXPECT_EQ(want.x, r.left);
         EXPECT_EQ(want.y, r.top);
-        EXPECT_EQ(want.width, r.right - r.left);
+        EXPECT_EQ(want.width, r.right);
         if (want.height >= 0) {
-            EXPECT_EQ(want.height, r.bottom - r.top);
+            EXPECT_EQ(want.height, r.bottom);
         }
         const HGDIOBJ control_font = reinterpret_cast<HGDIOBJ>(SendMessageW(child, WM_GETFONT, 0, 0));
         if (want.gui_font) {
@@ -309,13 +307,11 @@ TEST(DialogTemplates, ControlsAsDesigned) {
             // Position and size are each converted from dialog units.
             RECT place{c.x, c.y, c.width, c.height};
             MapDialogRect(dialog, &place);
-            RECT r;
-            GetWindowRect(child, &r);
-            MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+            const RECT r = placement(child, dialog);
             EXPECT_EQ(place.left, r.left);
             EXPECT_EQ(place.top, r.top);
-            EXPECT_EQ(place.right, r.right - r.left);
-            EXPECT_EQ(place.bottom, r.bottom - r.top);
+            EXPECT_EQ(place.right, r.right);
+            EXPECT_EQ(place.bottom, r.bottom);
             child = GetWindow(child, GW_HWNDNEXT);
         }
         EXPECT_FALSE(child) << "no further controls";

@@ -45,9 +45,7 @@ void on_start(ProgressForm& form, HWND dialog) {
     if (form.thread) return;
     // No worker: say so and let the user close the dialog.
     delete start;
-    WorkerReport(dialog).text(MSG_WORKER_NOT_STARTED);
-    SendDlgItemMessageW(dialog, IDC_PROGRESS_BAR, PBM_SETPOS, BAR_FULL_POSITION, 0);
-    SetDlgItemTextW(dialog, IDC_PROGRESS_BUTTON, ABANDON_TEXT);
+    WorkerReport(dialog).show_failure(MSG_WORKER_NOT_STARTED);
     EnableWindow(GetDlgItem(dialog, IDC_PROGRESS_BUTTON), TRUE);
 }
 

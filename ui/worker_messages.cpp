@@ -23,16 +23,15 @@ void WorkerReport::step_bar() const { SendDlgItemMessageW(dialog_, IDC_PROGRESS_
 
 void WorkerReport::clear_counter() const { set_control_text(dialog_, IDC_PROGRESS_BYTES, L""); }
 
-void WorkerReport::set_range(int maximum, int position) const {
-    SendDlgItemMessageW(dialog_, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, maximum));
-    SendDlgItemMessageW(dialog_, IDC_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(position), 0);
-}
-
-void WorkerReport::fail(const wchar_t* text, bool clear_counter) const {
+void WorkerReport::show_failure(const wchar_t* text, bool clear_counter) const {
     this->text(text);
     if (clear_counter) this->clear_counter();
     SendDlgItemMessageW(dialog_, IDC_PROGRESS_BAR, PBM_SETPOS, BAR_FULL_POSITION, 0);
     set_control_text(dialog_, IDC_PROGRESS_BUTTON, ABANDON_TEXT);
+}
+
+void WorkerReport::fail(const wchar_t* text, bool clear_counter) const {
+    show_failure(text, clear_counter);
     end(0);
 }
 

@@ -16,9 +16,10 @@ public:
     void text(const wchar_t* text) const;
     void step_bar() const;
     void clear_counter() const;
-    void set_range(int maximum, int position) const;
-    // Failure text, optionally a cleared counter, a full bar, "Abandon" on
-    // the button, then the run's WM_APP.
+    // Failure text, optionally a cleared counter, a full bar and "Abandon" on
+    // the button.
+    void show_failure(const wchar_t* text, bool clear_counter = false) const;
+    // show_failure, then the run's WM_APP.
     void fail(const wchar_t* text, bool clear_counter = false) const;
     // The run's one WM_APP: wparam 1 asks the dialog to close at once.
     void end(WPARAM wparam) const;

@@ -16,9 +16,11 @@ std::wstring window_text(HWND window) {
     return text;
 }
 
-std::wstring control_text(HWND dialog, int id) {
-    HWND control = GetDlgItem(dialog, id);
-    return control ? window_text(control) : L"<no control>";
+RECT placement(HWND child, HWND parent) {
+    RECT r;
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return RECT{r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
 namespace {

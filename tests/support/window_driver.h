@@ -9,7 +9,8 @@
 
 std::wstring class_name(HWND window);
 std::wstring window_text(HWND window);
-std::wstring control_text(HWND dialog, int id);
+// A child's rectangle in its parent's client coordinates, as x, y, width, height.
+RECT placement(HWND child, HWND parent);
 
 // Polls for a visible top-level window of the given class (and title, when
 // given) that belongs to the process; null after the timeout.
