@@ -1,13 +1,16 @@
 #include "net/http_client.h"
 
 #include "net/site_constants.h"
-#include "settings/text_util.h"
+#include "base/text_util.h"
 
 #include <cstring>
 
 namespace {
 
-constexpr DWORD REQUEST_FLAGS = INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTION;
+// A redirection is the site's answer, not a detour: a 3xx must reach the
+// status check instead of being followed to a page that may answer "OK".
+constexpr DWORD REQUEST_FLAGS =
+    INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_AUTO_REDIRECT;
 constexpr wchar_t POST_VERB[] = L"POST";
 constexpr wchar_t POST_HEADER[] =
     L"Content-Type: multipart/form-data; boundary=" MULTIPART_BOUNDARY_TEXT L"\r\n";
@@ -68,8 +71,8 @@ Outcome fail(wchar_t* message, const wchar_t* first, const wchar_t* second = nul
     return report(message, OUTCOME_ERROR, first, second);
 }
 
-Outcome send_post(wchar_t* message, HINTERNET request, const MultipartForm& form, bool counter,
-                  HWND dialog, int control) {
+Outcome send_post(wchar_t* message, HINTERNET request, const MultipartForm& form,
+                  ByteProgress on_bytes, void* context) {
     HttpAddRequestHeadersW(request, POST_HEADER, static_cast<DWORD>(-1),
                            HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
     INTERNET_BUFFERSW size{};
@@ -88,7 +91,7 @@ Outcome send_post(wchar_t* message, HINTERNET request, const MultipartForm& form
             return fail(message, MSG_OPERATION_FAILED, error_text(GetLastError()));
         if (written == 0) return fail(message, MSG_OPERATION_FAILED, error_text(0));
         sent += written;
-        if (counter && dialog) show_byte_counter(dialog, control, sent);
+        if (on_bytes) on_bytes(context, sent);
     }
     // A failure here shows when the reply is read.
     HttpEndRequestW(request, nullptr, 0, 0);
@@ -96,21 +99,6 @@ Outcome send_post(wchar_t* message, HINTERNET request, const MultipartForm& form
 }
 
 }  // namespace
-
-void show_byte_counter(HWND dialog, int control, std::uint64_t total) {
-    wchar_t digits[24];
-    std::size_t n = 0;
-    do {
-        digits[n++] = static_cast<wchar_t>(L'0' + total % 10);
-        total /= 10;
-    } while (total != 0);
-    wchar_t text[32];
-    std::size_t at = 0;
-    while (n > 0) text[at++] = digits[--n];
-    text[at] = 0;
-    append_text(text, 32, L" octets");
-    SendDlgItemMessageW(dialog, control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
-}
 
 Outcome http_open(wchar_t* message, HttpClient& client) {
     message[0] = 0;
@@ -126,7 +114,7 @@ Outcome http_open(wchar_t* message, HttpClient& client) {
 }
 
 Outcome http_send(const wchar_t* verb, wchar_t* message, HttpClient& client, const wchar_t* path,
-                  const MultipartForm* form, bool counter, HWND dialog, int control) {
+                  const MultipartForm* form, ByteProgress on_bytes, void* context) {
     message[0] = 0;
     client.request.reset();
     const wchar_t* accept_types[] = {L"*/*", L"", nullptr};
@@ -141,12 +129,12 @@ Outcome http_send(const wchar_t* verb, wchar_t* message, HttpClient& client, con
         return OUTCOME_OK;
     }
     if (!form) return fail(message, MSG_POST_WITHOUT_DATA);
-    return send_post(message, client.request.get(), *form, counter, dialog, control);
+    return send_post(message, client.request.get(), *form, on_bytes, context);
 }
 
 Outcome http_read_reply(wchar_t* message, DWORD* received, HttpClient& client,
-                        unsigned char* buffer, DWORD capacity, bool counter, HWND dialog,
-                        int control) {
+                        unsigned char* buffer, DWORD capacity, ByteProgress on_bytes,
+                        void* context) {
     DWORD status = 0;
     DWORD status_size = sizeof(status);
     if (!client.request ||
@@ -165,7 +153,7 @@ Outcome http_read_reply(wchar_t* message, DWORD* received, HttpClient& client,
             if (!InternetReadFile(client.request.get(), &probe, 1, &extra))
                 return fail(message, MSG_READ_FAILED);
             if (extra != 0) return fail(message, MSG_REPLY_TOO_LARGE);
-            if (counter && dialog) show_byte_counter(dialog, control, total);
+            if (on_bytes) on_bytes(context, total);
             break;
         }
         DWORD got = 0;
@@ -173,7 +161,7 @@ Outcome http_read_reply(wchar_t* message, DWORD* received, HttpClient& client,
                               room < HTTP_CHUNK_BYTES ? room : HTTP_CHUNK_BYTES, &got))
             return fail(message, MSG_READ_FAILED);
         total += got;
-        if (counter && dialog) show_byte_counter(dialog, control, total);
+        if (on_bytes) on_bytes(context, total);
         if (got == 0) break;
     }
     *received = total;

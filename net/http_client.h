@@ -3,8 +3,8 @@
 #pragma once
 
 #include "net/multipart_form.h"
-#include "settings/outcome.h"
-#include "settings/unique_handle.h"
+#include "base/outcome.h"
+#include "base/unique_handle.h"
 
 #include <windows.h>
 #include <wininet.h>
@@ -30,20 +30,20 @@ struct HttpClient {
 // Data moves in chunks of this size both ways.
 constexpr DWORD HTTP_CHUNK_BYTES = 1024;
 
+// Told the running byte total after every chunk of a transfer; null for none.
+using ByteProgress = void (*)(void* context, DWORD total);
+
 Outcome http_open(wchar_t* message, HttpClient& client);
-// verb "GET" (no form) or "POST" (with a form). With counter set and a
-// dialog, the running byte total goes to the dialog's control after every chunk.
+// verb "GET" (no form) or "POST" (with a form).
 Outcome http_send(const wchar_t* verb, wchar_t* message, HttpClient& client, const wchar_t* path,
-                  const MultipartForm* form, bool counter, HWND dialog, int control);
+                  const MultipartForm* form, ByteProgress on_bytes = nullptr,
+                  void* context = nullptr);
 // Reads the whole reply into buffer (capacity bytes); a reply that does not
 // fit is refused. The finished request is closed.
 Outcome http_read_reply(wchar_t* message, DWORD* received, HttpClient& client,
-                        unsigned char* buffer, DWORD capacity, bool counter, HWND dialog,
-                        int control);
+                        unsigned char* buffer, DWORD capacity, ByteProgress on_bytes = nullptr,
+                        void* context = nullptr);
 void http_close(HttpClient& client);
-
-// Shows "<total> octets" on the dialog's control.
-void show_byte_counter(HWND dialog, int control, std::uint64_t total);
 
 enum ReplyMode : int { REPLY_EMPTY = 0, REPLY_TEXT = 1, REPLY_BINARY = 2 };
 

@@ -2,7 +2,7 @@
 // already holds the closing delimiter and each part is spliced in before it.
 #pragma once
 
-#include "settings/text_util.h"
+#include "base/text_util.h"
 
 #include <cstdint>
 #include <memory>

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "resources/program_version.h"
-#include "settings/game_constants.h"
+#include "game/game_constants.h"
 #include "site_config.h"
 
 #define PELLINPORT_STRINGIZE2(x) #x

@@ -1,6 +1,6 @@
 #include "settings/password_scrambler.h"
 
-#include "settings/text_util.h"
+#include "base/text_util.h"
 
 #include <cstring>
 

@@ -1,8 +1,7 @@
 #include "settings/settings_store.h"
 
-#include "settings/game_constants.h"
 #include "settings/password_scrambler.h"
-#include "settings/text_util.h"
+#include "base/text_util.h"
 
 #include <cwchar>
 

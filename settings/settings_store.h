@@ -2,8 +2,8 @@
 // Nothing is cached: every getter reads the registry again.
 #pragma once
 
-#include "settings/outcome.h"
-#include "settings/unique_handle.h"
+#include "base/outcome.h"
+#include "base/unique_handle.h"
 
 #include <windows.h>
 
@@ -11,6 +11,9 @@ constexpr wchar_t SETTINGS_SUBKEY[] = L"SOFTWARE\\Quillfern";
 constexpr REGSAM SETTINGS_ACCESS = KEY_READ | KEY_WRITE;
 // The settings' older home under HKEY_LOCAL_MACHINE, read once at start-up.
 constexpr wchar_t OLD_SETTINGS_SUBKEY[] = L"SOFTWARE\\Quillfern";
+// The game's own key (under HKEY_LOCAL_MACHINE), where a first start finds the game folder.
+constexpr wchar_t GAME_REGISTRY_SUBKEY[] = L"SOFTWARE\\Blizzard Entertainment\\World of Warcraft";
+constexpr wchar_t GAME_REGISTRY_INSTALL_PATH[] = L"InstallPath";
 
 constexpr wchar_t VALUE_GAME_PATH[] = L"WoW Install Path";
 constexpr wchar_t VALUE_USERNAME[] = L"Username";

@@ -1,5 +1,5 @@
 // Drives the real Pellinport.exe from outside, as a user would.
-#include "settings/game_constants.h"
+#include "game/game_constants.h"
 #include "settings/settings_store.h"
 #include "tests/support/test_support.h"
 #include "tests/support/window_driver.h"

@@ -1,6 +1,7 @@
 // The WinINet client against the stand-in site on 127.0.0.1.
 #include "net/http_client.h"
 #include "net/site_constants.h"
+#include "progress/worker_report.h"
 #include "resources/resource_ids.h"
 #include "tests/support/standin_site.h"
 
@@ -50,12 +51,11 @@ protected:
     // One send and its reply; the reply's bytes, or "<failed>" with message_ set.
     std::string exchange(const wchar_t* verb, const wchar_t* path, const MultipartForm* form,
                          DWORD capacity = 4096) {
-        if (http_send(verb, message_, client_, path, form, false, nullptr, 0) != OUTCOME_OK)
+        if (http_send(verb, message_, client_, path, form) != OUTCOME_OK)
             return "<failed>";
         std::vector<unsigned char> buffer(capacity + 16, 0xCC);
         DWORD received = 0;
-        if (http_read_reply(message_, &received, client_, buffer.data(), capacity, false, nullptr,
-                            0) != OUTCOME_OK)
+        if (http_read_reply(message_, &received, client_, buffer.data(), capacity) != OUTCOME_OK)
             return "<failed>";
         for (size_t i = capacity; i < buffer.size(); ++i)
             if (buffer[i] != 0xCC) return "<wrote past the buffer>";
@@ -109,21 +109,21 @@ TEST_F(Http, PostCounterShowsTheRunningTotal) {
     ASSERT_EQ(2500, form.length());
     CounterDialog dialog;
     ASSERT_EQ(OUTCOME_OK, http_open(message_, client_));
-    ASSERT_EQ(OUTCOME_OK, http_send(L"POST", message_, client_, L"/send", &form, true,
-                                    dialog.window(), IDC_PROGRESS_BYTES));
+    ASSERT_EQ(OUTCOME_OK, http_send(L"POST", message_, client_, L"/send", &form,
+                                    WorkerReport::show_bytes, dialog.window()));
     EXPECT_EQ((std::vector<std::wstring>{L"1024 octets", L"2048 octets", L"2500 octets"}),
               dialog.texts);
     wchar_t shown[64];
     GetDlgItemTextW(dialog.window(), IDC_PROGRESS_BYTES, shown, 64);
     EXPECT_STREQ(L"2500 octets", shown);
 
-    // Without the switch nothing is shown.
+    // Without a callback nothing is shown.
     dialog.texts.clear();
     unsigned char buffer[64];
     DWORD received = 0;
-    http_read_reply(message_, &received, client_, buffer, sizeof(buffer), false, nullptr, 0);
-    ASSERT_EQ(OUTCOME_OK, http_send(L"POST", message_, client_, L"/send", &form, false,
-                                    dialog.window(), IDC_PROGRESS_BYTES));
+    http_read_reply(message_, &received, client_, buffer, sizeof(buffer));
+    ASSERT_EQ(OUTCOME_OK, http_send(L"POST", message_, client_, L"/send", &form,
+                                    nullptr, dialog.window()));
     EXPECT_TRUE(dialog.texts.empty());
 }
 
@@ -135,11 +135,11 @@ TEST_F(Http, BodiesAreWrittenInChunksOf1024) {
         add_field(form, "f", std::string(length - 100, 'd').data(), length - 100, nullptr);
         ASSERT_EQ(length, form.length());
         CounterDialog dialog;
-        ASSERT_EQ(OUTCOME_OK, http_send(L"POST", message_, client_, L"/send", &form, true,
-                                        dialog.window(), IDC_PROGRESS_BYTES));
+        ASSERT_EQ(OUTCOME_OK, http_send(L"POST", message_, client_, L"/send", &form,
+                                        WorkerReport::show_bytes, dialog.window()));
         unsigned char buffer[64];
         DWORD received = 0;
-        http_read_reply(message_, &received, client_, buffer, sizeof(buffer), false, nullptr, 0);
+        http_read_reply(message_, &received, client_, buffer, sizeof(buffer));
         if (length == 1024)
             EXPECT_EQ(std::vector<std::wstring>{L"1024 octets"}, dialog.texts);
         else
@@ -155,11 +155,11 @@ TEST_F(Http, ReadCounterShowsEveryChunkAndTheFinalRead) {
     site_.script({{"/file", {200, std::string(2500, 'f')}}});
     CounterDialog dialog;
     ASSERT_EQ(OUTCOME_OK, http_open(message_, client_));
-    ASSERT_EQ(OUTCOME_OK, http_send(L"GET", message_, client_, L"/file", nullptr, false, nullptr, 0));
+    ASSERT_EQ(OUTCOME_OK, http_send(L"GET", message_, client_, L"/file", nullptr));
     std::vector<unsigned char> buffer(4096);
     DWORD received = 0;
-    ASSERT_EQ(OUTCOME_OK, http_read_reply(message_, &received, client_, buffer.data(), 4096, true,
-                                          dialog.window(), IDC_PROGRESS_BYTES));
+    ASSERT_EQ(OUTCOME_OK, http_read_reply(message_, &received, client_, buffer.data(), 4096,
+                                          WorkerReport::show_bytes, dialog.window()));
     EXPECT_EQ(2500u, received);
     ASSERT_GE(dialog.texts.size(), 2u);
     EXPECT_EQ(L"2500 octets", dialog.texts.back());
@@ -208,9 +208,9 @@ TEST_F(Http, RefusedConnectionFailsAtSendWithoutCrashing) {
     MultipartForm form;
     ASSERT_EQ(OUTCOME_OK, http_open(message_, client_));
     const wchar_t* refused = L"Opération échouée.\nLa tentative de connexion au serveur a échouée.";
-    EXPECT_EQ(OUTCOME_ERROR, http_send(L"GET", message_, client_, L"/x", nullptr, false, nullptr, 0));
+    EXPECT_EQ(OUTCOME_ERROR, http_send(L"GET", message_, client_, L"/x", nullptr));
     EXPECT_STREQ(refused, message_);
-    EXPECT_EQ(OUTCOME_ERROR, http_send(L"POST", message_, client_, L"/x", &form, false, nullptr, 0));
+    EXPECT_EQ(OUTCOME_ERROR, http_send(L"POST", message_, client_, L"/x", &form));
     EXPECT_STREQ(refused, message_);
     ASSERT_TRUE(site_.set_offline(false));
 }
@@ -221,9 +221,9 @@ TEST_F(Http, MisuseIsRefusedBeforeAnythingIsSent) {
     EXPECT_STREQ(L"Impossible d'initialiser la connexion.\nUne session est déjà ouverte.", message_);
 
     MultipartForm form;
-    EXPECT_EQ(OUTCOME_ERROR, http_send(L"GET", message_, client_, L"/x", &form, false, nullptr, 0));
+    EXPECT_EQ(OUTCOME_ERROR, http_send(L"GET", message_, client_, L"/x", &form));
     EXPECT_STREQ(L"Envoi de données impossible.\nUne requête GET avec données a été tentée.", message_);
-    EXPECT_EQ(OUTCOME_ERROR, http_send(L"POST", message_, client_, L"/x", nullptr, false, nullptr, 0));
+    EXPECT_EQ(OUTCOME_ERROR, http_send(L"POST", message_, client_, L"/x", nullptr));
     EXPECT_STREQ(L"Envoi de données impossible.\nUne requête POST sans données a été tentée.",
                  message_);
     EXPECT_TRUE(client_.request);
@@ -237,12 +237,11 @@ TEST_F(Http, MisuseIsRefusedBeforeAnythingIsSent) {
 TEST_F(Http, ReadWithoutRequestOrSendWithoutConnection) {
     unsigned char buffer[16];
     DWORD received = 0;
-    EXPECT_EQ(OUTCOME_ERROR, http_read_reply(message_, &received, client_, buffer, 16, false,
-                                             nullptr, 0));
+    EXPECT_EQ(OUTCOME_ERROR, http_read_reply(message_, &received, client_, buffer, 16));
     EXPECT_STREQ(L"Réception des données échouée.\n"
                  L"Impossible d'obtenir des informations sur la requête.",
                  message_);
-    EXPECT_EQ(OUTCOME_ERROR, http_send(L"GET", message_, client_, L"/x", nullptr, false, nullptr, 0));
+    EXPECT_EQ(OUTCOME_ERROR, http_send(L"GET", message_, client_, L"/x", nullptr));
     EXPECT_STREQ(L"Envoi de données impossible.\nLa création de la requête a échoué.", message_);
 }
 

@@ -1,4 +1,4 @@
-#include "upload/purge_flag.h"
+#include "game/purge_flag.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>

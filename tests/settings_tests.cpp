@@ -1,4 +1,4 @@
-#include "settings/game_constants.h"
+#include "game/game_constants.h"
 #include "settings/settings_store.h"
 #include "tests/support/test_support.h"
 

@@ -2,11 +2,11 @@
 // "PROGRESSDIALOG", against the stand-in site.
 #include "net/multipart_form.h"
 #include "resources/resource_ids.h"
-#include "settings/game_constants.h"
+#include "game/game_constants.h"
 #include "settings/settings_store.h"
 #include "tests/support/standin_site.h"
 #include "tests/support/test_support.h"
-#include "ui/dialog_context.h"
+#include "progress/dialog_context.h"
 #include "ui/progress_dialog.h"
 #include "upload/upload_worker.h"
 

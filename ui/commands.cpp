@@ -2,7 +2,7 @@
 
 #include "resources/program_version.h"
 #include "resources/resource_ids.h"
-#include "settings/text_util.h"
+#include "base/text_util.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Program entry: one running copy, COM and common controls, the settings, the
 // main window and its message loop.
 #include "settings/settings_store.h"
-#include "settings/unique_handle.h"
+#include "base/unique_handle.h"
 #include "ui/main_window.h"
 #include "ui/show_outcome.h"
 
@@ -11,6 +11,8 @@
 
 namespace {
 
+// Held for the whole run, so a second copy finds it taken. The name is fixed
+// once and for all: copies of every version must see the same mutex.
 constexpr wchar_t SINGLE_INSTANCE_MUTEX[] = L"1d19b3acf62fcfc5c5b829756d99ce6a";
 constexpr wchar_t MSG_ALREADY_RUNNING[] = L"L'application est déjà lancée.";
 constexpr wchar_t MSG_NO_COM[] =

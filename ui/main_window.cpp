@@ -3,7 +3,7 @@
 #include "net/site_constants.h"
 #include "resources/program_version.h"
 #include "resources/resource_ids.h"
-#include "settings/text_util.h"
+#include "base/text_util.h"
 #include "ui/commands.h"
 
 #include <commctrl.h>
@@ -18,6 +18,10 @@ constexpr DWORD MAIN_WINDOW_STYLE = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD PUSH_BUTTON_STYLE = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 constexpr DWORD LABEL_STYLE = WS_CHILD | WS_VISIBLE | SS_LEFT;
 constexpr COLORREF LINK_COLOR = RGB(0, 0, 255);
+constexpr wchar_t MAIN_MENU_NAME[] = L"WMAINMENU";
+constexpr wchar_t PROGRESS_DIALOG_TEMPLATE[] = L"PROGRESSDIALOG";
+constexpr wchar_t OPTIONS_DIALOG_TEMPLATE[] = L"OPTIONSDIALOG";
+constexpr wchar_t PRESENTATION_DIALOG_TEMPLATE[] = L"PRESENTATIONDIALOG";
 
 HFONT gui_font() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
 

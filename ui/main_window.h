@@ -1,14 +1,25 @@
 // The program's single top-level window and its state.
 #pragma once
 
-#include "settings/file_entry.h"
+#include "base/file_entry.h"
+#include "progress/dialog_context.h"
 #include "settings/settings_store.h"
-#include "ui/dialog_context.h"
 
 #include <windows.h>
 
+// The class name is the program's public face: other tools find the running
+// window by it, so it stays as it has always been.
 constexpr wchar_t MAIN_WINDOW_CLASS[] = L"LZMain";
-constexpr wchar_t MAIN_MENU_NAME[] = L"WMAINMENU";
+
+// One dialog resource the main window opens.
+struct DialogResource {
+    HINSTANCE module;
+    const wchar_t* template_name;
+};
+
+// Runs the dialog modally with the context as its init parameter.
+void open_dialog(const DialogResource& resource, HWND owner, DLGPROC procedure,
+                 DialogContext* context);
 
 struct MainWindow {
     HWND window = nullptr;

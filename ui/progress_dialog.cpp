@@ -1,35 +1,55 @@
 #include "ui/progress_dialog.h"
 
+#include "progress/dialog_context.h"
+#include "progress/worker_report.h"
 #include "resources/resource_ids.h"
-#include "ui/dialog_context.h"
-#include "ui/worker_messages.h"
+#include "base/unique_handle.h"
 #include "upload/upload_worker.h"
 
 #include <commctrl.h>
 
+#include <memory>
 #include <new>
 
 namespace {
 
+// Posted by the dialog to itself once it is on screen; it shares its value
+// with the worker's end message, and which one arrived is told by whether a
+// worker runs.
+constexpr UINT WM_PROGRESS_START = WM_APP;
+static_assert(WM_PROGRESS_START == WM_WORKER_DONE, "one message value, two meanings");
+
 constexpr wchar_t MSG_WORKER_NOT_STARTED[] =
     L"Impossible de démarrer l'opération.\nVeuillez réessayer.";
 
-// One set per form; the dialogs are modal, so one of each exists at a time.
+// What tells the forms apart.
 struct ProgressForm {
     const wchar_t* title;
-    int steps;
+    int steps;  // the bar's range: the steps of a complete run
     LPTHREAD_START_ROUTINE worker;
-    bool closes_on_request;  // wParam 1 at the end closes the dialog
+    bool closes_on_request;  // an end with wParam other than 0 closes the dialog
+};
+
+constexpr ProgressForm SEND_FORM{SEND_DIALOG_TITLE, UPLOAD_STEPS, upload_worker, false};
+
+// One opening of the dialog; lives in the dialog's user data.
+struct ProgressState {
+    const ProgressForm* form;
     DialogContext* context;
-    HANDLE thread;
+    UniqueKernelHandle thread;  // the running worker, empty when none runs
     bool shown;
 };
 
-ProgressForm send_form{SEND_DIALOG_TITLE, 9, upload_worker, false, nullptr, nullptr, false};
+ProgressState* state_of(HWND dialog) {
+    return reinterpret_cast<ProgressState*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
+}
 
-void on_init(ProgressForm& form, HWND dialog, LPARAM lparam) {
-    form.shown = false;
-    form.context = reinterpret_cast<DialogContext*>(lparam);
+void enable_button(HWND dialog) { EnableWindow(GetDlgItem(dialog, IDC_PROGRESS_BUTTON), TRUE); }
+
+void on_init(HWND dialog, const ProgressForm& form, LPARAM lparam) {
+    auto* state = new (std::nothrow)
+        ProgressState{&form, reinterpret_cast<DialogContext*>(lparam), UniqueKernelHandle(), false};
+    SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
     const WPARAM font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
     for (int id : {IDC_PROGRESS_STATUS, IDC_PROGRESS_BYTES, IDC_PROGRESS_BUTTON})
         SendDlgItemMessageW(dialog, id, WM_SETFONT, font, TRUE);
@@ -39,48 +59,72 @@ void on_init(ProgressForm& form, HWND dialog, LPARAM lparam) {
     EnableWindow(GetDlgItem(dialog, IDC_PROGRESS_BUTTON), FALSE);
 }
 
-void on_start(ProgressForm& form, HWND dialog) {
-    auto* start = new (std::nothrow) WorkerStart{form.context, dialog};
-    if (start) form.thread = CreateThread(nullptr, 0, form.worker, start, 0, nullptr);
-    if (form.thread) return;
-    // No worker: say so and let the user close the dialog.
-    delete start;
-    WorkerReport(dialog).show_failure(MSG_WORKER_NOT_STARTED);
-    EnableWindow(GetDlgItem(dialog, IDC_PROGRESS_BUTTON), TRUE);
+void on_start(HWND dialog, ProgressState* state);
+
+void on_first_show(HWND dialog, ProgressState& state) {
+    if (state.shown) return;
+    state.shown = true;
+    PostMessageW(dialog, WM_PROGRESS_START, 0, 0);
 }
 
-void on_worker_end(ProgressForm& form, HWND dialog, WPARAM wparam) {
-    CloseHandle(form.thread);
-    form.thread = nullptr;
-    if (form.closes_on_request && wparam != 0)
+// Without a worker the dialog says so and can be closed; never a dialog
+// waiting for ever with a disabled button.
+void on_start(HWND dialog, ProgressState* state) {
+    if (state) {
+        std::unique_ptr<WorkerStart> start(new (std::nothrow) WorkerStart{state->context, dialog});
+        if (start) {
+            state->thread.reset(CreateThread(nullptr, 0, state->form->worker, start.get(), 0, nullptr));
+            if (state->thread) {
+                start.release();  // the worker owns it now
+                return;
+            }
+        }
+    }
+    WorkerReport(dialog).show_failure(MSG_WORKER_NOT_STARTED);
+    enable_button(dialog);
+}
+
+void on_worker_done(HWND dialog, ProgressState& state, WPARAM wparam) {
+    state.thread.reset();
+    if (state.form->closes_on_request && wparam != 0)
         EndDialog(dialog, 0);
     else
-        EnableWindow(GetDlgItem(dialog, IDC_PROGRESS_BUTTON), TRUE);
+        enable_button(dialog);
 }
 
-INT_PTR progress_dialog(ProgressForm& form, HWND dialog, UINT message, WPARAM wparam,
+void on_destroy(HWND dialog, ProgressState* state) {
+    SetWindowLongPtrW(dialog, GWLP_USERDATA, 0);
+    delete state;
+}
+
+INT_PTR progress_dialog(const ProgressForm& form, HWND dialog, UINT message, WPARAM wparam,
                         LPARAM lparam) {
-    switch (message) {
-    case WM_INITDIALOG:
-        on_init(form, dialog, lparam);
+    if (message == WM_INITDIALOG) {
+        on_init(dialog, form, lparam);
+        if (!state_of(dialog)) on_start(dialog, nullptr);  // no memory for its state
         return TRUE;
+    }
+    ProgressState* state = state_of(dialog);
+    switch (message) {
     case WM_WINDOWPOSCHANGED:
         // The worker starts once the dialog is on screen, and only once.
-        if ((reinterpret_cast<WINDOWPOS*>(lparam)->flags & SWP_SHOWWINDOW) && !form.shown) {
-            form.shown = true;
-            PostMessageW(dialog, WM_APP, 0, 0);
-        }
+        if (state && (reinterpret_cast<WINDOWPOS*>(lparam)->flags & SWP_SHOWWINDOW))
+            on_first_show(dialog, *state);
         return TRUE;
     case WM_COMMAND:
+        // Only the button closes the dialog; Escape's IDCANCEL is ignored.
         if (LOWORD(wparam) != IDC_PROGRESS_BUTTON) return FALSE;
         EndDialog(dialog, 0);
         return TRUE;
     case WM_APP:
-        if (form.thread)
-            on_worker_end(form, dialog, wparam);
+        if (state && state->thread)
+            on_worker_done(dialog, *state, wparam);
         else
-            on_start(form, dialog);
+            on_start(dialog, state);
         return TRUE;
+    case WM_DESTROY:
+        on_destroy(dialog, state);
+        return FALSE;
     default:
         return FALSE;
     }
@@ -89,5 +133,5 @@ INT_PTR progress_dialog(ProgressForm& form, HWND dialog, UINT message, WPARAM wp
 }  // namespace
 
 INT_PTR CALLBACK send_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-    return progress_dialog(send_form, dialog, message, wparam, lparam);
+    return progress_dialog(SEND_FORM, dialog, message, wparam, lparam);
 }

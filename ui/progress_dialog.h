@@ -1,5 +1,5 @@
-// The modal progress dialog: it starts one worker once it is on screen and
-// reacts to the worker's end.
+// The modal progress dialog in its forms: each starts one worker once it is
+// on screen and reacts to the worker's end.
 #pragma once
 
 #include <windows.h>

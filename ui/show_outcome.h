@@ -1,7 +1,7 @@
 // The one place where an outcome becomes a message box.
 #pragma once
 
-#include "settings/outcome.h"
+#include "base/outcome.h"
 
 #include <windows.h>
 

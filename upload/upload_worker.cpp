@@ -3,15 +3,13 @@
 #include "net/http_client.h"
 #include "net/multipart_form.h"
 #include "net/site_constants.h"
-#include "settings/game_constants.h"
-#include "settings/game_files.h"
+#include "game/game_constants.h"
+#include "game/game_files.h"
 #include "settings/settings_store.h"
-#include "settings/text_util.h"
-#include "ui/dialog_context.h"
-#include "ui/worker_messages.h"
-#include "upload/purge_flag.h"
-
-#include <commctrl.h>
+#include "base/text_util.h"
+#include "progress/dialog_context.h"
+#include "progress/worker_report.h"
+#include "game/purge_flag.h"
 
 #include <cstring>
 #include <memory>
@@ -73,7 +71,11 @@ private:
     bool authenticate();
     bool send_file();
     bool post_and_expect_ok(const wchar_t* path, bool counter, bool clears_counter);
-    void fail(const wchar_t* text, bool clear_counter = false) { report_.fail(text, clear_counter); }
+    // The upload clears the counter after the failure text.
+    bool fail(const wchar_t* text, bool clear_counter = false) {
+        report_.fail(text, clear_counter ? CounterOnFailure::CLEAR_AFTER_TEXT : CounterOnFailure::KEEP);
+        return false;
+    }
 
     // Declared first, so it is closed last, after everything else is released.
     HttpClient client_;
@@ -97,73 +99,50 @@ bool filled(Outcome outcome, const wchar_t* text) { return outcome == OUTCOME_OK
 bool UploadRun::check_settings() {
     report_.step(STEP_ACCOUNT);
     if (!filled(get_username(settings_, username_), username_) ||
-        !filled(get_password(settings_, password_), password_)) {
-        fail(MSG_NO_ACCOUNT_INFO);
-        return false;
-    }
-    if (!filled(get_game_path(settings_, game_folder_, PATH_CAPACITY), game_folder_)) {
-        fail(MSG_NO_GAME_FOLDER);
-        return false;
-    }
-    if (!filled(get_account(settings_, account_), account_)) {
-        fail(MSG_NO_GAME_ACCOUNT);
-        return false;
-    }
+        !filled(get_password(settings_, password_), password_))
+        return fail(MSG_NO_ACCOUNT_INFO);
+    if (!filled(get_game_path(settings_, game_folder_, PATH_CAPACITY), game_folder_))
+        return fail(MSG_NO_GAME_FOLDER);
+    if (!filled(get_account(settings_, account_), account_))
+        return fail(MSG_NO_GAME_ACCOUNT);
     return true;
 }
 
 bool UploadRun::check_data_file() {
     report_.step(STEP_FILE);
-    if (!build_data_file_path(data_path_, game_folder_, account_)) {
-        fail(MSG_PATH_TOO_LONG);
-        return false;
-    }
+    if (!build_data_file_path(data_path_, game_folder_, account_))
+        return fail(MSG_PATH_TOO_LONG);
     data_file_.reset(new (std::nothrow) FileEntry(PATH_CAPACITY, data_path_));
-    if (!data_file_ || !data_file_->exists()) {
-        fail(MSG_NO_DATA);
-        return false;
-    }
-    if (check_data_file_size(*data_file_, message_) != OUTCOME_OK) {
-        fail(message_);
-        return false;
-    }
+    if (!data_file_ || !data_file_->exists())
+        return fail(MSG_NO_DATA);
+    if (check_data_file_size(*data_file_, message_) != OUTCOME_OK)
+        return fail(message_);
     // A file at the very limit could be sent but never marked as sent (the
     // flag editor needs one byte more), so the player would send it again
     // and again: ask for a purge instead, as for a larger file.
     DWORD size = 0;
-    if (data_file_->size(&size) && size >= DATA_FILE_MAX_BYTES) {
-        fail(MSG_DATA_FILE_TOO_LARGE);
-        return false;
-    }
+    if (data_file_->size(&size) && size >= DATA_FILE_MAX_BYTES)
+        return fail(MSG_DATA_FILE_TOO_LARGE);
 
     report_.step(STEP_FLAG);
     bool sent = true;
-    if (edit_purge_flag(*data_file_, sent, PURGE_READ) != OUTCOME_OK || sent) {
-        fail(MSG_ALREADY_SENT);
-        return false;
-    }
+    if (edit_purge_flag(*data_file_, sent, PURGE_READ) != OUTCOME_OK || sent)
+        return fail(MSG_ALREADY_SENT);
     return true;
 }
 
 // Sends the form and reads the reply, which must be exactly "OK".
 bool UploadRun::post_and_expect_ok(const wchar_t* path, bool counter, bool clears_counter) {
-    HWND dialog = report_.dialog();
-    if (http_send(L"POST", message_, client_, path, &form_, counter, dialog, IDC_PROGRESS_BYTES) !=
-        OUTCOME_OK) {
-        fail(message_, clears_counter);
-        return false;
-    }
+    if (http_send(L"POST", message_, client_, path, &form_, counter ? WorkerReport::show_bytes : nullptr,
+                  report_.dialog()) != OUTCOME_OK)
+        return fail(message_, clears_counter);
     message_[0] = 0;
-    if (!client_.request) {
-        fail(MSG_NO_REQUEST, clears_counter);
-        return false;
-    }
+    if (!client_.request)
+        return fail(MSG_NO_REQUEST, clears_counter);
     DWORD received = 0;
-    if (http_read_reply(message_, &received, client_, buffer_.get(), UPLOAD_BUFFER_BYTES, false,
-                        nullptr, 0) != OUTCOME_OK) {
-        fail(message_, clears_counter);
-        return false;
-    }
+    if (http_read_reply(message_, &received, client_, buffer_.get(), UPLOAD_BUFFER_BYTES) !=
+        OUTCOME_OK)
+        return fail(message_, clears_counter);
     set_reply(REPLY_TEXT, reply_, static_cast<std::int32_t>(received), buffer_.get());
     const char* text = reinterpret_cast<const char*>(reply_.data.get());
     if (text && std::strcmp(text, SITE_REPLY_ACCEPTED) == 0) return true;
@@ -175,22 +154,17 @@ bool UploadRun::post_and_expect_ok(const wchar_t* path, bool counter, bool clear
     if (text && text_length(text) > MESSAGE_CAPACITY - 1 - used)
         copy_text(message_ + MESSAGE_CAPACITY - 1 - text_length(CUT_MARK), text_length(CUT_MARK) + 1,
                   CUT_MARK);
-    fail(message_, clears_counter);
-    return false;
+    return fail(message_, clears_counter);
 }
 
 bool UploadRun::authenticate() {
     report_.step(STEP_NETWORK);
-    if (http_open(message_, client_) != OUTCOME_OK) {
-        fail(message_);
-        return false;
-    }
+    if (http_open(message_, client_) != OUTCOME_OK)
+        return fail(message_);
     report_.step(STEP_AUTHENTICATION);
     buffer_ = make_buffer<unsigned char>(UPLOAD_BUFFER_BYTES);
-    if (!buffer_ || !form_.body()) {
-        fail(MSG_NO_MEMORY);
-        return false;
-    }
+    if (!buffer_ || !form_.body())
+        return fail(MSG_NO_MEMORY);
     // A field that is not ISO-8859-1 is left out; the site's reply decides.
     add_text_field(form_, FIELD_LOGIN, username_, static_cast<std::int32_t>(text_length(username_)));
     add_text_field(form_, FIELD_PASSWORD, password_,
@@ -202,15 +176,11 @@ bool UploadRun::authenticate() {
 bool UploadRun::send_file() {
     report_.step(STEP_SEND);
     DWORD count = 0;
-    if (!data_file_->read(buffer_.get(), UPLOAD_BUFFER_BYTES, &count) || count == 0) {
-        fail(MSG_FILE_UNREADABLE);
-        return false;
-    }
+    if (!data_file_->read(buffer_.get(), UPLOAD_BUFFER_BYTES, &count) || count == 0)
+        return fail(MSG_FILE_UNREADABLE);
     if (!add_field(form_, FIELD_FILE, buffer_.get(), static_cast<std::int32_t>(count),
-                   UPLOAD_FILE_NAME)) {
-        fail(MSG_NO_MEMORY);
-        return false;
-    }
+                   UPLOAD_FILE_NAME))
+        return fail(MSG_NO_MEMORY);
     return post_and_expect_ok(SITE_SEND_PATH, counter_, true);
 }
 

@@ -3,12 +3,15 @@
 // exactly one WM_APP.
 #pragma once
 
-#include "settings/game_constants.h"
+#include "game/game_constants.h"
 
 #include <windows.h>
 
 // Thread procedure; param is a WorkerStart the worker takes over and releases.
 DWORD WINAPI upload_worker(void* param);
+
+// The steps of a complete run: the send form's progress range.
+constexpr int UPLOAD_STEPS = 9;
 
 // Transfer buffer: the replies and the data file pass through it.
 constexpr DWORD UPLOAD_BUFFER_BYTES = DATA_FILE_MAX_BYTES;

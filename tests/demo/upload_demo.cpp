@@ -1,13 +1,13 @@
 // Demonstration of the program's main job: sends a sample saved-data file to
 // the stand-in site through the real progress dialog and upload worker, and
 // tells on the console what the player sees.
-#include "settings/game_constants.h"
-#include "settings/game_files.h"
+#include "game/game_constants.h"
+#include "game/game_files.h"
 #include "settings/settings_store.h"
 #include "resources/resource_ids.h"
-#include "ui/dialog_context.h"
+#include "progress/dialog_context.h"
 #include "ui/progress_dialog.h"
-#include "upload/purge_flag.h"
+#include "game/purge_flag.h"
 
 #include <commctrl.h>
 #include <windows.h>
@@ -107,7 +107,7 @@ int main() {
     HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, watch_dialog, nullptr, GetCurrentThreadId());
     HANDLE presser = CreateThread(nullptr, 0, press_when_done, nullptr, 0, nullptr);
     DialogContext context{&settings, owner};
-    DialogBoxParamW(GetModuleHandleW(nullptr), PROGRESS_DIALOG_TEMPLATE, owner, send_dialog_proc,
+    DialogBoxParamW(GetModuleHandleW(nullptr), L"PROGRESSDIALOG", owner, send_dialog_proc,
                     reinterpret_cast<LPARAM>(&context));
     WaitForSingleObject(presser, INFINITE);
     CloseHandle(presser);

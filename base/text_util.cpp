@@ -1,6 +1,6 @@
-#include "settings/text_util.h"
+#include "base/text_util.h"
 
-#include "settings/outcome.h"
+#include "base/outcome.h"
 
 #include <cwchar>
 #include <cstring>

@@ -1,8 +1,8 @@
 // The checks on the game's accounts, the data file and the game's process.
 #pragma once
 
-#include "settings/file_entry.h"
-#include "settings/outcome.h"
+#include "base/file_entry.h"
+#include "base/outcome.h"
 #include "settings/settings_store.h"
 
 // The game folder is read with this capacity where WTF\Account\ and an

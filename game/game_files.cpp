@@ -1,10 +1,9 @@
-#include "settings/game_files.h"
+#include "game/game_files.h"
 
-#include "settings/game_constants.h"
+#include "game/game_constants.h"
 
 #include <tlhelp32.h>
 
-#include <cwchar>
 
 #if defined(__i386__) || defined(_M_IX86)
 static_assert(sizeof(PROCESSENTRY32W) == 556, "process entry of the 32-bit program");
@@ -60,7 +59,7 @@ Outcome check_game_not_running(wchar_t* message) {
     entry.dwSize = sizeof(entry);
     if (!Process32FirstW(snapshot.get(), &entry)) return report(message, OUTCOME_ERROR, MSG_NO_FIRST_PROCESS);
     do {
-        if (std::wcscmp(entry.szExeFile, GAME_PROCESS_NAME) == 0)
+        if (CompareStringOrdinal(entry.szExeFile, -1, GAME_PROCESS_NAME, -1, TRUE) == CSTR_EQUAL)
             return report(message, OUTCOME_INFO, MSG_GAME_RUNNING);
     } while (Process32NextW(snapshot.get(), &entry));
     return OUTCOME_OK;

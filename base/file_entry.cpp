@@ -1,4 +1,4 @@
-#include "settings/file_entry.h"
+#include "base/file_entry.h"
 
 #include <shellapi.h>
 

@@ -3,8 +3,8 @@
 // it again before returning, and answers true or false.
 #pragma once
 
-#include "settings/text_util.h"
-#include "settings/unique_handle.h"
+#include "base/text_util.h"
+#include "base/unique_handle.h"
 
 #include <windows.h>
 

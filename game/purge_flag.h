@@ -2,9 +2,9 @@
 // byte for byte, so that the file keeps its length.
 #pragma once
 
-#include "settings/file_entry.h"
-#include "settings/game_constants.h"
-#include "settings/outcome.h"
+#include "base/file_entry.h"
+#include "game/game_constants.h"
+#include "base/outcome.h"
 
 enum PurgeMode : int { PURGE_READ = 0, PURGE_WRITE = 1 };
 

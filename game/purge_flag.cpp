@@ -1,6 +1,6 @@
-#include "upload/purge_flag.h"
+#include "game/purge_flag.h"
 
-#include "settings/text_util.h"
+#include "base/text_util.h"
 
 #include <cstring>
 

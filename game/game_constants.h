@@ -4,10 +4,6 @@
 
 #include <cstddef>
 
-// The game's own registry key (under HKEY_LOCAL_MACHINE) and its folder value.
-constexpr wchar_t GAME_REGISTRY_SUBKEY[] = L"SOFTWARE\\Blizzard Entertainment\\World of Warcraft";
-constexpr wchar_t GAME_REGISTRY_INSTALL_PATH[] = L"InstallPath";
-
 constexpr wchar_t GAME_ACCOUNTS_FOLDER[] = L"WTF\\Account\\";
 constexpr wchar_t GAME_SAVED_VARIABLES_FOLDER[] = L"\\SavedVariables\\";
 // The addon's saved-data file; also the file name the site receives.
@@ -18,7 +14,8 @@ constexpr wchar_t ADDON_FOLDER_NAME[] = L"Quillfern\\";
 constexpr wchar_t ADDON_TOC_FILE_NAME[] = L"Quillfern.toc";
 constexpr wchar_t GAME_EXECUTABLE_NAME[] = L"Wow.exe";
 constexpr wchar_t GAME_LAUNCHER_NAME[] = L"Launcher.exe";
-// As the process list shows the running game; compared case-sensitively.
+// The running game in the process list; compared without letter case, as
+// Windows compares file names.
 constexpr wchar_t GAME_PROCESS_NAME[] = L"WoW.exe";
 
 // Largest data file that may be sent, inclusive (1536 KiB).
