@@ -62,10 +62,9 @@ protected:
 TEST_F(MainWindowTest, FixedSizeWindowWithTitle) {
     EXPECT_EQ(L"Pellinport 1.1.018", window_text(window_));
     EXPECT_EQ(L"LZMain", class_name(window_));
-    const LONG_PTR style = GetWindowLongPtrW(window_, GWL_STYLE);
-    EXPECT_EQ(WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-              style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX));
-    EXPECT_EQ(0, style & WS_MAXIMIZEBOX);
+    // Exactly these bits; the system adds WS_CLIPSIBLINGS to every top-level window.
+    const LONG_PTR style = GetWindowLongPtrW(window_, GWL_STYLE) & ~(WS_CLIPSIBLINGS | WS_VISIBLE);
+    EXPECT_EQ(WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, style) << std::hex << style;
     EXPECT_EQ(0, style & WS_THICKFRAME) << "must not be resizable";
     EXPECT_TRUE(GetWindowLongPtrW(window_, GWL_EXSTYLE) & WS_EX_WINDOWEDGE);
     RECT outer;
@@ -112,7 +111,7 @@ TEST_F(MainWindowTest, TenControlsInOrder) {
         EXPECT_EQ(0, lstrcmpiW(want.window_class, class_name(child).c_str())) << class_name(child);
         EXPECT_EQ(want.text, window_text(child));
         const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
-        EXPECT_EQ(want.style, style & want.style);
+        EXPECT_EQ(want.style, style) << std::hex << style;
         EXPECT_EQ(0, GetDlgCtrlID(child));
         const RECT r = placement(child, window_);
         EXPECT_EQ(want.x, r.left);
@@ -280,9 +279,10 @@ TEST(DialogTemplates, ControlsAsDesigned) {
         HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), want.name, nullptr, inert_dialog, 0);
         ASSERT_TRUE(dialog);
         EXPECT_EQ(want.caption, window_text(dialog));
-        const LONG_PTR dialog_style = GetWindowLongPtrW(dialog, GWL_STYLE);
-        EXPECT_EQ(WS_CAPTION, dialog_style & WS_CAPTION);
-        EXPECT_EQ(0, dialog_style & WS_SYSMENU) << "no close box";
+        // The system adds DS_3DLOOK and WS_CLIPSIBLINGS to every dialog.
+        const LONG_PTR dialog_style =
+            GetWindowLongPtrW(dialog, GWL_STYLE) & ~(WS_CLIPSIBLINGS | WS_VISIBLE | DS_3DLOOK);
+        EXPECT_EQ(WS_CAPTION, dialog_style) << std::hex << dialog_style << ": no close box";
         RECT client{0, 0, want.width, want.height};
         MapDialogRect(dialog, &client);
         RECT actual;
@@ -299,7 +299,7 @@ TEST(DialogTemplates, ControlsAsDesigned) {
             const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
             // An edit control turns its WS_BORDER into a sunken client edge.
             const DWORD border = c.style & WS_BORDER;
-            EXPECT_EQ(c.style & ~border, style & c.style & ~border);
+            EXPECT_EQ(c.style & ~border, style & ~border) << std::hex << style;
             if (border) {
                 EXPECT_TRUE((style & WS_BORDER) ||
                             (GetWindowLongPtrW(child, GWL_EXSTYLE) & WS_EX_CLIENTEDGE));
@@ -335,12 +335,14 @@ TEST(ShowOutcome, ErrorAndInformationBoxes) {
         EXPECT_EQ(OUTCOME_INFO, show_outcome(nullptr, OUTCOME_INFO, L"Une notice."));
         EXPECT_EQ(L"Information", answerer.title());
         EXPECT_EQ(L"Une notice.", answerer.text());
+        EXPECT_EQ(L"information", answerer.icon());
     }
     {
         MessageBoxAnswerer answerer;
         EXPECT_EQ(OUTCOME_ERROR, show_outcome(nullptr, OUTCOME_ERROR, L"Une erreur."));
         EXPECT_EQ(L"Error", answerer.title()) << "the system's default title";
         EXPECT_EQ(L"Une erreur.", answerer.text());
+        EXPECT_EQ(L"error", answerer.icon());
     }
     MessageBoxAnswerer answerer;
     EXPECT_EQ(OUTCOME_OK, show_outcome(nullptr, OUTCOME_OK, L"Rien."));

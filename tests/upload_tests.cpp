@@ -4,6 +4,7 @@
 #include "resources/resource_ids.h"
 #include "game/game_constants.h"
 #include "settings/settings_store.h"
+#include "tests/support/progress_recorder.h"
 #include "tests/support/standin_site.h"
 #include "tests/support/test_support.h"
 #include "progress/dialog_context.h"
@@ -18,44 +19,6 @@
 
 namespace {
 
-// What the player sees, message by message.
-struct Event {
-    int control;  // 0: the dialog itself
-    UINT message;
-    std::wstring text;
-    WPARAM param;
-    int bar;  // the bar's position after the message
-};
-
-struct DialogRecord {
-    std::vector<Event> events;
-    std::wstring status, bytes, button;
-    int bar = -1;
-    bool button_enabled = false;
-};
-
-DialogRecord* record = nullptr;
-DialogContext* dialog_context = nullptr;
-HANDLE worker_thread = nullptr;
-WNDPROC original_procs[4] = {};
-
-int bar_position(HWND dialog) {
-    return static_cast<int>(SendDlgItemMessageW(dialog, IDC_PROGRESS_BAR, PBM_GETPOS, 0, 0));
-}
-
-LRESULT CALLBACK control_spy(HWND control, UINT message, WPARAM wparam, LPARAM lparam) {
-    const int id = GetDlgCtrlID(control);
-    const LRESULT result =
-        CallWindowProcW(original_procs[id - IDC_PROGRESS_BUTTON], control, message, wparam, lparam);
-    if (message == WM_SETTEXT || message == PBM_STEPIT || message == PBM_SETPOS ||
-        message == PBM_SETRANGE) {
-        record->events.push_back({id, message,
-                                  message == WM_SETTEXT ? reinterpret_cast<const wchar_t*>(lparam) : L"",
-                                  wparam, bar_position(GetParent(control))});
-    }
-    return result;
-}
-
 std::wstring window_title(HWND window) {
     wchar_t text[300] = L"";
     GetWindowTextW(window, text, 300);
@@ -66,51 +29,6 @@ std::wstring item_text(HWND dialog, int id) {
     wchar_t text[300] = L"";
     GetDlgItemTextW(dialog, id, text, 300);
     return text;
-}
-
-// Starts the worker as the program's send dialog does: once, after the first show.
-INT_PTR CALLBACK test_send_dialog(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-    static bool shown = false;
-    switch (message) {
-    case WM_INITDIALOG:
-        shown = false;
-        dialog_context = reinterpret_cast<DialogContext*>(lparam);
-        SendDlgItemMessageW(dialog, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 9));
-        SendDlgItemMessageW(dialog, IDC_PROGRESS_BAR, PBM_SETSTEP, 1, 0);
-        EnableWindow(GetDlgItem(dialog, IDC_PROGRESS_BUTTON), FALSE);
-        for (int id = IDC_PROGRESS_BUTTON; id <= IDC_PROGRESS_BYTES; ++id)
-            original_procs[id - IDC_PROGRESS_BUTTON] = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
-                GetDlgItem(dialog, id), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(control_spy)));
-        return TRUE;
-    case WM_WINDOWPOSCHANGED:
-        if ((reinterpret_cast<WINDOWPOS*>(lparam)->flags & SWP_SHOWWINDOW) && !shown) {
-            shown = true;
-            PostMessageW(dialog, WM_APP, 0, 0);
-        }
-        return TRUE;
-    case WM_APP:
-        if (!worker_thread) {
-            worker_thread = CreateThread(nullptr, 0, upload_worker,
-                                         new WorkerStart{dialog_context, dialog}, 0, nullptr);
-        } else {
-            record->events.push_back({0, WM_APP, L"", wparam, bar_position(dialog)});
-            EnableWindow(GetDlgItem(dialog, IDC_PROGRESS_BUTTON), TRUE);
-            // Stay open a moment: anything the worker sent after its end would show.
-            SetTimer(dialog, 1, 300, nullptr);
-        }
-        return TRUE;
-    case WM_TIMER:
-        KillTimer(dialog, 1);
-        record->status = item_text(dialog, IDC_PROGRESS_STATUS);
-        record->bytes = item_text(dialog, IDC_PROGRESS_BYTES);
-        record->button = item_text(dialog, IDC_PROGRESS_BUTTON);
-        record->bar = bar_position(dialog);
-        record->button_enabled = IsWindowEnabled(GetDlgItem(dialog, IDC_PROGRESS_BUTTON));
-        EndDialog(dialog, 0);
-        return TRUE;
-    default:
-        return FALSE;
-    }
 }
 
 const std::wstring DATA_FILE = L"WTF\\Account\\ALPHA\\SavedVariables\\Quillfern.lua";
@@ -140,46 +58,32 @@ protected:
                       {"/addon-v2/uploader/send.php", {200, "OK"}}});
     }
 
-    // Runs the worker once behind the modal dialog and waits for its thread.
-    DialogRecord run() {
-        DialogRecord result;
-        record = &result;
-        worker_thread = nullptr;
+    // One run of the program's own send dialog, pressed "OK" or "Abandon" at its end.
+    ProgressRecord run(const ProgressHook& hook = nullptr) {
         DialogContext context{&settings_, owner_};
-        DialogBoxParamW(GetModuleHandleW(nullptr), L"PROGRESSDIALOG", owner_, test_send_dialog,
-                        reinterpret_cast<LPARAM>(&context));
-        if (worker_thread) {
-            EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worker_thread, 10000));
-            CloseHandle(worker_thread);
-            worker_thread = nullptr;
+        ProgressRecord r = run_progress_dialog(send_dialog_proc, context, owner_, hook);
+        EXPECT_EQ(L"Envoi des données", r.title);
+        EXPECT_EQ(9, r.initial_range);
+        EXPECT_FALSE(r.initially_enabled);
+        EXPECT_FALSE(r.closed_by_itself) << "the send form stays open";
+        EXPECT_EQ(0, r.result);
+        EXPECT_EQ(1, r.start_messages);
+        for (const ProgressEvent& e : r.events) {
+            if (e.message != WM_APP) {
+                EXPECT_FALSE(e.button_enabled) << "disabled while the worker runs";
+            }
         }
-        record = nullptr;
-        return result;
+        return r;
     }
 
-    static std::vector<std::wstring> status_texts(const DialogRecord& r) {
-        std::vector<std::wstring> texts;
-        for (const Event& e : r.events)
-            if (e.control == IDC_PROGRESS_STATUS && e.message == WM_SETTEXT) texts.push_back(e.text);
-        return texts;
-    }
-    static int app_messages(const DialogRecord& r) {
-        int count = 0;
-        for (const Event& e : r.events) count += e.message == WM_APP;
-        return count;
-    }
-    static bool counter_touched(const DialogRecord& r) {
-        for (const Event& e : r.events)
-            if (e.control == IDC_PROGRESS_BYTES) return true;
-        return false;
-    }
-    static bool bar_set_full(const DialogRecord& r) {
-        for (const Event& e : r.events)
+    static int app_messages(const ProgressRecord& r) { return end_messages(r); }
+    static bool bar_set_full(const ProgressRecord& r) {
+        for (const ProgressEvent& e : r.events)
             if (e.message == PBM_SETPOS && e.param == 100) return true;
         return false;
     }
     // A failure end: text, full bar, "Abandon", and the end message last.
-    void expect_failure(const DialogRecord& r, const std::wstring& text) {
+    void expect_failure(const ProgressRecord& r, const std::wstring& text) {
         EXPECT_EQ(text, r.status);
         EXPECT_TRUE(bar_set_full(r));
         EXPECT_EQ(9, r.bar) << "full";
@@ -211,7 +115,7 @@ protected:
 
 TEST_F(UploadRun, CompleteRunSendsBothRequestsAndMarksTheFile) {
     accept_all();
-    const DialogRecord r = run();
+    const ProgressRecord r = run();
 
     EXPECT_EQ((std::vector<std::wstring>{
                   L"Vérification des informations de compte...",
@@ -224,7 +128,7 @@ TEST_F(UploadRun, CompleteRunSendsBothRequestsAndMarksTheFile) {
                   SUCCESS_TEXT}),
               status_texts(r));
     std::vector<int> positions;
-    for (const Event& e : r.events)
+    for (const ProgressEvent& e : r.events)
         if (e.message == PBM_STEPIT) positions.push_back(e.bar);
     EXPECT_EQ((std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9}), positions);
     EXPECT_EQ(SUCCESS_TEXT, r.status);
@@ -247,7 +151,7 @@ TEST_F(UploadRun, CompleteRunSendsBothRequestsAndMarksTheFile) {
 
     // The counter ran over the whole send body before being cleared.
     std::vector<std::wstring> counter;
-    for (const Event& e : r.events)
+    for (const ProgressEvent& e : r.events)
         if (e.control == IDC_PROGRESS_BYTES) counter.push_back(e.text);
     ASSERT_GE(counter.size(), 2u);
     EXPECT_EQ(std::to_wstring(requests[1].body.size()) + L" octets", counter[counter.size() - 2]);
@@ -258,11 +162,26 @@ TEST_F(UploadRun, CompleteRunSendsBothRequestsAndMarksTheFile) {
     EXPECT_EQ(marked, read_whole_file(data_path_)) << "only the flag's bytes change";
 }
 
+TEST_F(UploadRun, HidingAndShowingAgainStartsNoSecondWorker) {
+    accept_all();
+    bool toggled = false;
+    const ProgressRecord r = run([&](HWND dialog, const ProgressEvent& e) {
+        if (toggled || e.control != IDC_PROGRESS_STATUS) return;
+        toggled = true;
+        ShowWindow(dialog, SW_HIDE);
+        ShowWindow(dialog, SW_SHOW);
+    });
+    EXPECT_TRUE(toggled);
+    EXPECT_EQ(SUCCESS_TEXT, r.status);
+    EXPECT_EQ(1, app_messages(r));
+    EXPECT_EQ(2u, site_.requests().size()) << "one run, two requests";
+}
+
 TEST_F(UploadRun, SecondRunRefusesAFileAlreadySent) {
     accept_all();
     run();
     const std::string marked = read_whole_file(data_path_);
-    const DialogRecord r = run();
+    const ProgressRecord r = run();
     EXPECT_EQ(L"Ce fichier a déjà été envoyé. Veuillez purger vos données avant de réessayer l'envoi.",
               r.status);
     EXPECT_EQ(2u, site_.requests().size()) << "nothing sent the second time";
@@ -271,7 +190,7 @@ TEST_F(UploadRun, SecondRunRefusesAFileAlreadySent) {
 
 TEST_F(UploadRun, AuthenticationMustAnswerExactlyOK) {
     site_.script({{"/addon-v2/uploader/authentification.php", {200, "OK\r\n"}}});
-    const DialogRecord r = run();
+    const ProgressRecord r = run();
     expect_failure(r, L"Envoi des données échoué.\nOK\r\n");
     EXPECT_FALSE(counter_touched(r)) << "the counter was never used";
     EXPECT_EQ(1u, site_.requests().size());
@@ -280,7 +199,7 @@ TEST_F(UploadRun, AuthenticationMustAnswerExactlyOK) {
 TEST_F(UploadRun, RefusedFileClearsTheCounter) {
     site_.script({{"/addon-v2/uploader/authentification.php", {200, "OK"}},
                   {"/addon-v2/uploader/send.php", {200, "Fichier refus\xe9."}}});
-    const DialogRecord r = run();
+    const ProgressRecord r = run();
     expect_failure(r, L"Envoi des données échoué.\nFichier refusé.");
     EXPECT_EQ(L"", r.bytes);
     // Text, counter, bar, button, end: in this order.
@@ -307,21 +226,21 @@ TEST_F(UploadRun, TransportAndStatusFailures) {
         SCOPED_TRACE(c.text);
         site_.script({{"/addon-v2/uploader/authentification.php", {c.auth_status, "OK"}},
                       {"/addon-v2/uploader/send.php", {c.send_status, "OK"}}});
-        const DialogRecord r = run();
+        const ProgressRecord r = run();
         expect_failure(r, c.text);
         if (c.counter_cleared) {
             EXPECT_EQ(L"", r.bytes);
         }
     }
     ASSERT_TRUE(site_.set_offline(true));
-    const DialogRecord offline = run();
+    const ProgressRecord offline = run();
     ASSERT_TRUE(site_.set_offline(false));
     expect_failure(offline, L"Opération échouée.\nLa tentative de connexion au serveur a échouée.");
 }
 
 TEST_F(UploadRun, LongRefusalIsCutInsideTheMessage) {
     site_.script({{"/addon-v2/uploader/authentification.php", {200, std::string(500, 'r')}}});
-    const DialogRecord r = run();
+    const ProgressRecord r = run();
     EXPECT_EQ(259u, r.status.size());
     EXPECT_EQ(0u, r.status.find(L"Envoi des données échoué.\nrrr"));
     EXPECT_EQ(L"...", r.status.substr(256));
@@ -354,7 +273,7 @@ TEST_F(UploadRun, MissingSettingsStopAtTheFirstStep) {
             registry_.set_text(c.value, c.content);
         else
             RegDeleteKeyValueW(HKEY_CURRENT_USER, registry_.subkey(), c.value);
-        const DialogRecord r = run();
+        const ProgressRecord r = run();
         expect_failure(r, c.text);
         EXPECT_EQ(2u, status_texts(r).size()) << "the first step, then the failure";
         registry_.set_text(c.value, saved);
@@ -389,7 +308,7 @@ TEST_F(UploadRun, DataFileChecks) {
         SCOPED_TRACE(c.text);
         DeleteFileW(data_path_.c_str());
         if (!c.missing) game_.make_file(DATA_FILE, c.content);
-        const DialogRecord r = run();
+        const ProgressRecord r = run();
         EXPECT_EQ(c.text, r.status);
         EXPECT_TRUE(bar_set_full(r));
         EXPECT_EQ(1, app_messages(r));
@@ -405,7 +324,7 @@ TEST_F(UploadRun, DataFilePathOf259IsAcceptedAnd260Refused) {
     for (size_t total : {259u, 260u}) {
         const std::wstring folder = L"C:\\" + repeat(L'f', total - fixed - 4) + L"\\";
         registry_.set_text(VALUE_GAME_PATH, folder);
-        const DialogRecord r = run();
+        const ProgressRecord r = run();
         if (total == 259) {
             EXPECT_EQ(L"Aucune donnée n'est à envoyer. Il faut jouer au moins\nune fois avant "
                       L"d'essayer d'envoyer des données! ;-)",
@@ -423,7 +342,7 @@ TEST_F(UploadRun, UserNameOutsideLatin1IsLeftOutOfBothRequests) {
     set_username(message, settings_, L"\u0100dam");
     accept_all();
     site_.script({{"/addon-v2/uploader/authentification.php", {200, "Compte inconnu"}}});
-    const DialogRecord r = run();
+    const ProgressRecord r = run();
     expect_failure(r, L"Envoi des données échoué.\nCompte inconnu");
     const auto requests = site_.requests();
     ASSERT_EQ(1u, requests.size());
@@ -445,7 +364,7 @@ TEST_F(UploadRun, FlagThatCannotBeWrittenIsReportedAfterTheSend) {
     HANDLE held = CreateFileW(data_path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    const DialogRecord r = run();
+    const ProgressRecord r = run();
     CloseHandle(held);
     expect_failure(r, L"Ecriture du fichier impossible.\nLes données ont néanmoins été envoyées, il "
                       L"est donc inutile de les réenvoyer.");

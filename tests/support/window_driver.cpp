@@ -69,6 +69,20 @@ std::wstring message_box_text(HWND box) {
     return text;
 }
 
+std::wstring message_box_icon(HWND box) {
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if ((GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) continue;
+        const HICON shown = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
+        const std::pair<LPCWSTR, const wchar_t*> icons[] = {
+            {IDI_ERROR, L"error"}, {IDI_INFORMATION, L"information"},
+            {IDI_WARNING, L"warning"}, {IDI_QUESTION, L"question"}};
+        for (const auto& icon : icons)
+            if (shown && shown == LoadIconW(nullptr, icon.first)) return icon.second;
+        return shown ? L"other" : L"none";
+    }
+    return L"none";
+}
+
 void press_button(HWND dialog, int id) {
     HWND button = GetDlgItem(dialog, id);
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
@@ -134,6 +148,13 @@ std::wstring MessageBoxAnswerer::text() const {
     return t;
 }
 
+std::wstring MessageBoxAnswerer::icon() const {
+    EnterCriticalSection(&lock_);
+    std::wstring t = icon_;
+    LeaveCriticalSection(&lock_);
+    return t;
+}
+
 int MessageBoxAnswerer::boxes_seen() const {
     EnterCriticalSection(&lock_);
     const int n = seen_;
@@ -149,6 +170,7 @@ DWORD WINAPI MessageBoxAnswerer::run(void* param) {
         EnterCriticalSection(&self->lock_);
         self->title_ = window_text(box);
         self->text_ = message_box_text(box);
+        self->icon_ = message_box_icon(box);
         ++self->seen_;
         LeaveCriticalSection(&self->lock_);
         press_button(box, IDOK);

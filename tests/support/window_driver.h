@@ -20,6 +20,11 @@ HWND wait_for_window(DWORD process_id, const wchar_t* window_class, const wchar_
 // The text of a message box (its static text control).
 std::wstring message_box_text(HWND box);
 
+// The standard icon a message box shows: "error", "information", "warning",
+// "question", "none", or "other". Only for boxes of this process, where the
+// shared system icons have the same handles.
+std::wstring message_box_icon(HWND box);
+
 // Presses a dialog's button by id, as a click would.
 void press_button(HWND dialog, int id);
 
@@ -49,6 +54,7 @@ public:
     ~MessageBoxAnswerer();
     std::wstring title() const;
     std::wstring text() const;
+    std::wstring icon() const;
     int boxes_seen() const;
 
 private:
@@ -56,6 +62,6 @@ private:
     HANDLE thread_ = nullptr;
     HANDLE stop_ = nullptr;
     mutable CRITICAL_SECTION lock_;
-    std::wstring title_, text_;
+    std::wstring title_, text_, icon_;
     int seen_ = 0;
 };
