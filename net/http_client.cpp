@@ -143,6 +143,16 @@ Outcome http_read_reply(wchar_t* message, DWORD* received, HttpClient& client,
         return fail(message, MSG_NO_REQUEST_INFO);
     if (status != HTTP_STATUS_OK) return fail(message, MSG_RECEIVE_FAILED, status_text(status));
 
+    // WinINet ends the reading as if complete when the connection drops
+    // early, so an announced length is the only sign of a reply cut short.
+    // Without one (chunked, or ended by closing) the end of data is trusted.
+    DWORD announced = 0;
+    DWORD announced_size = sizeof(announced);
+    const bool has_length =
+        HttpQueryInfoW(client.request.get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER,
+                       &announced, &announced_size, nullptr) != FALSE;
+    if (has_length && announced > capacity) return fail(message, MSG_REPLY_TOO_LARGE);
+
     DWORD total = 0;
     for (;;) {
         const DWORD room = capacity - total;
@@ -164,6 +174,7 @@ Outcome http_read_reply(wchar_t* message, DWORD* received, HttpClient& client,
         if (on_bytes) on_bytes(context, total);
         if (got == 0) break;
     }
+    if (has_length && total != announced) return fail(message, MSG_READ_FAILED);
     *received = total;
     // Closing the finished request hands its connection back for the next one.
     client.request.reset();

@@ -45,17 +45,29 @@ std::string body_of(const MultipartForm& form) {
     return std::string(reinterpret_cast<const char*>(form.body()), form.length());
 }
 
+void record_total(void* totals, DWORD total) {
+    static_cast<std::vector<DWORD>*>(totals)->push_back(total);
+}
+
+// Long replies in failure output: their start and their size.
+std::string shortened(const std::string& reply) {
+    if (reply.size() <= 40) return reply;
+    return reply.substr(0, 20) + "... (" + std::to_string(reply.size()) + " bytes)";
+}
+
 class Http : public ::testing::Test {
 protected:
     void TearDown() override { http_close(client_); }
     // One send and its reply; the reply's bytes, or "<failed>" with message_ set.
+    // totals, when given, gets every running total of the read.
     std::string exchange(const wchar_t* verb, const wchar_t* path, const MultipartForm* form,
-                         DWORD capacity = 4096) {
+                         DWORD capacity = 4096, std::vector<DWORD>* totals = nullptr) {
         if (http_send(verb, message_, client_, path, form) != OUTCOME_OK)
             return "<failed>";
         std::vector<unsigned char> buffer(capacity + 16, 0xCC);
         DWORD received = 0;
-        if (http_read_reply(message_, &received, client_, buffer.data(), capacity) != OUTCOME_OK)
+        if (http_read_reply(message_, &received, client_, buffer.data(), capacity,
+                            totals ? record_total : nullptr, totals) != OUTCOME_OK)
             return "<failed>";
         for (size_t i = capacity; i < buffer.size(); ++i)
             if (buffer[i] != 0xCC) return "<wrote past the buffer>";
@@ -184,6 +196,35 @@ TEST_F(Http, StatusErrorsHaveTheirTexts) {
     }
 }
 
+TEST_F(Http, RedirectionIsAFailureAndIsNotFollowed) {
+    const struct Case {
+        const wchar_t* verb;
+        const wchar_t* path;
+        const char* logged_path;
+        int status;
+    } cases[] = {
+        {L"POST", SITE_AUTHENTICATION_PATH, "/addon-v2/uploader/authentification.php", 302},
+        {L"GET", SITE_RELEASE_LIST_PATH, "/addon-v2/uploader/release.txt", 301},
+        {L"GET", SITE_RELEASE_LIST_PATH, "/addon-v2/uploader/release.txt", 307},
+    };
+    MultipartForm form;
+    add_field(form, "version", "018", 3, nullptr);
+    ASSERT_EQ(OUTCOME_OK, http_open(message_, client_));
+    for (const Case& c : cases) {
+        SiteReply moved{c.status, "moved"};
+        moved.headers = {{"Location", "/somewhere"}};
+        site_.script({{c.logged_path, moved}, {"/somewhere", {200, "OK"}}});
+        const size_t before = site_.requests().size();
+        const bool post = std::wstring(c.verb) == L"POST";
+        EXPECT_EQ("<failed>", exchange(c.verb, c.path, post ? &form : nullptr)) << c.status;
+        EXPECT_STREQ(L"Réception des données échouée.\nErreur non gérée.", message_) << c.status;
+        const auto requests = site_.requests();
+        ASSERT_FALSE(requests.empty()) << c.status;
+        EXPECT_EQ(before + 1, requests.size()) << "the new location is not asked for, " << c.status;
+        EXPECT_EQ(c.logged_path, requests.back().path) << c.status;
+    }
+}
+
 TEST_F(Http, EmptyReplyAndReplyThatFillsTheBufferExactly) {
     site_.script({{"/empty", {200, ""}}, {"/hundred", {200, std::string(100, 'h')}},
                   {"/over", {200, std::string(101, 'o')}}});
@@ -201,6 +242,83 @@ TEST_F(Http, LargeReplyIsReadWhole) {
     site_.script({{"/big", big}});
     ASSERT_EQ(OUTCOME_OK, http_open(message_, client_));
     EXPECT_EQ(std::string(300000, 'x'), exchange(L"GET", L"/big", nullptr, 1048576));
+}
+
+// sent bytes of 'x' under a head that announces announced bytes; the
+// connection is dropped after them.
+SiteReply cut_after(long long sent, long long announced) {
+    SiteReply reply;
+    reply.body_size = sent;
+    reply.announce = announced;
+    return reply;
+}
+
+TEST_F(Http, ReplyCutShortIsAReadFailure) {
+    const struct Case {
+        long long announced;
+        DWORD capacity;
+        bool complete;
+    } cases[] = {
+        {5000, 5000, false},
+        {5000, 1048576, false},
+        {3000, 5000, true},
+        {3000, 1048576, true},
+    };
+    ASSERT_EQ(OUTCOME_OK, http_open(message_, client_));
+    for (const Case& c : cases) {
+        site_.script({{"/cut", cut_after(3000, c.announced)}});
+        std::vector<DWORD> totals;
+        const std::string got = exchange(L"GET", L"/cut", nullptr, c.capacity, &totals);
+        if (c.complete) {
+            EXPECT_TRUE(std::string(3000, 'x') == got)
+                << shortened(got) << ", " << c.announced << " in " << c.capacity;
+        } else {
+            EXPECT_EQ("<failed>", shortened(got)) << c.announced << " in " << c.capacity;
+            EXPECT_STREQ(L"Réception des données échouée.\nException non gérée.", message_)
+                << c.announced << " in " << c.capacity;
+        }
+        ASSERT_FALSE(totals.empty()) << c.announced << " in " << c.capacity;
+        EXPECT_EQ(3000u, totals.back()) << "the counter shows what arrived";
+    }
+}
+
+TEST_F(Http, AnnouncedLengthOverTheBufferIsRefusedWhateverArrives) {
+    const struct Case {
+        long long sent;
+        long long announced;
+        DWORD capacity;
+    } cases[] = {
+        {3000, 5000, 4096},
+        {1000, 1048577, 1048576},
+        {4097, 4097, 4096},
+    };
+    ASSERT_EQ(OUTCOME_OK, http_open(message_, client_));
+    for (const Case& c : cases) {
+        site_.script({{"/big", cut_after(c.sent, c.announced)}});
+        EXPECT_EQ("<failed>", shortened(exchange(L"GET", L"/big", nullptr, c.capacity)))
+            << c.announced;
+        EXPECT_STREQ(L"Réception des données échouée.\nLa réponse du serveur est trop volumineuse.",
+                     message_)
+            << c.announced;
+    }
+}
+
+TEST_F(Http, ReplyWithoutLengthIsReadToItsEnd) {
+    SiteReply chunked;
+    chunked.body = std::string(2500, 'c');
+    chunked.chunked = true;
+    SiteReply too_big = chunked;
+    too_big.body = std::string(4097, 'c');
+    site_.script({{"/chunked", chunked}, {"/too-big", too_big}});
+    ASSERT_EQ(OUTCOME_OK, http_open(message_, client_));
+    const std::string got = exchange(L"GET", L"/chunked", nullptr);
+    EXPECT_TRUE(std::string(2500, 'c') == got) << shortened(got);
+    EXPECT_EQ("<failed>", shortened(exchange(L"GET", L"/too-big", nullptr)));
+    EXPECT_STREQ(L"Réception des données échouée.\nLa réponse du serveur est trop volumineuse.",
+                 message_);
+    const auto requests = site_.requests();
+    ASSERT_EQ(2u, requests.size());
+    EXPECT_EQ(requests[0].connection, requests[1].connection) << "the chunked reply ends cleanly";
 }
 
 TEST_F(Http, RefusedConnectionFailsAtSendWithoutCrashing) {

@@ -9,8 +9,13 @@ it through files in its state folder, which they reach through Wine's Z: drive:
                 takes the reply of its path, else the next queued one, else 404.
                 A reply: {"status": 200, "body": "latin-1 text"} or
                 {"body_hex": "..."} or {"body_size": n} (n bytes of 'x'), with
-                "close": true to drop the connection after the reply and
-                "hang_up": true to drop it without any reply.
+                "close": true to drop the connection after the reply,
+                "hang_up": true to drop it without any reply,
+                "headers": {name: value} for more reply header lines,
+                "announce": n to give n as the Content-Length whatever the
+                body's size, then drop the connection after the body (a
+                reply cut short), and "chunked": true to send the body in
+                chunks of at most 1000 bytes with no Content-Length.
   log.txt       one line per request, written before the reply goes out:
                 connection number, method, path, raw head in hex and raw body
                 in hex, separated by tabs.
@@ -107,11 +112,22 @@ class Site:
                     payload = reply.get("body", "").encode("latin-1")
                 status = int(reply.get("status", 200))
                 close = bool(reply.get("close"))
-                head_out = (f"HTTP/1.1 {status} Scripted\r\nContent-Length: {len(payload)}\r\n"
-                            f"Content-Type: application/octet-stream\r\n"
+                cut_short = "announce" in reply
+                chunked = bool(reply.get("chunked"))
+                if chunked:
+                    framing = "Transfer-Encoding: chunked\r\n"
+                    pieces = [payload[i:i + 1000] for i in range(0, len(payload), 1000)]
+                    payload = b"".join(b"%x\r\n%s\r\n" % (len(p), p) for p in pieces)
+                    payload += b"0\r\n\r\n"
+                else:
+                    framing = f"Content-Length: {int(reply.get('announce', len(payload)))}\r\n"
+                extra = "".join(f"{name}: {value}\r\n"
+                                for name, value in reply.get("headers", {}).items())
+                head_out = (f"HTTP/1.1 {status} Scripted\r\n{framing}"
+                            f"Content-Type: application/octet-stream\r\n{extra}"
                             f"Connection: {'close' if close else 'keep-alive'}\r\n\r\n")
                 conn.sendall(head_out.encode("latin-1") + payload)
-                if close:
+                if close or cut_short:
                     return
         except OSError:
             pass

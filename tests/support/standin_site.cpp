@@ -43,6 +43,15 @@ std::string reply_json(const SiteReply& reply) {
         out << ", \"body_hex\": \"" << hex_encode(reply.body) << "\"";
     if (reply.close) out << ", \"close\": true";
     if (reply.hang_up) out << ", \"hang_up\": true";
+    if (reply.chunked) out << ", \"chunked\": true";
+    if (reply.announce >= 0) out << ", \"announce\": " << reply.announce;
+    if (!reply.headers.empty()) {
+        out << ", \"headers\": {";
+        for (size_t i = 0; i < reply.headers.size(); ++i)
+            out << (i ? ", " : "") << json_string(reply.headers[i].first) << ": "
+                << json_string(reply.headers[i].second);
+        out << "}";
+    }
     out << "}";
     return out.str();
 }

@@ -21,6 +21,12 @@ struct SiteReply {
     long long body_size = -1;  // when >= 0: that many 'x' bytes instead of body
     bool close = false;     // drop the connection after the reply
     bool hang_up = false;   // drop the connection without replying
+    // More header lines of the reply, name and value.
+    std::vector<std::pair<std::string, std::string>> headers{};
+    // When >= 0: the Content-Length given whatever the body's size, and the
+    // connection is dropped after the body.
+    long long announce = -1;
+    bool chunked = false;   // chunked transfer coding, no Content-Length
 };
 
 class StandinSite {
