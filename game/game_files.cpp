@@ -11,6 +11,10 @@ static_assert(sizeof(PROCESSENTRY32W) == 556, "process entry of the 32-bit progr
 
 namespace {
 
+// The game folder is read with this capacity where WTF\Account\ and an
+// account's name are appended to it.
+constexpr std::size_t ACCOUNTS_GAME_FOLDER_CAPACITY = 160;
+
 constexpr wchar_t MSG_NO_GAME_FOLDER[] =
     L"Impossible de récupérer les informations de compte.\n"
     L"Le dossier de World of Warcraft n'a pas pu être récupéré.";

@@ -5,9 +5,6 @@
 #include "base/outcome.h"
 #include "settings/settings_store.h"
 
-// The game folder is read with this capacity where WTF\Account\ and an
-// account's name are appended to it.
-constexpr std::size_t ACCOUNTS_GAME_FOLDER_CAPACITY = 160;
 
 // OUTCOME_OK: at least one account, names in the first buffers and the rest
 // empty. OUTCOME_INFO with a message: the accounts folder cannot be listed;

@@ -6,6 +6,11 @@
 
 namespace {
 
+// The key, matched at the very start of a line, and the two values.
+constexpr char PURGE_KEY[] = "QF_Purge = ";
+constexpr char PURGE_VALUE_TRUE[] = "\"true!\"";
+constexpr char PURGE_VALUE_FALSE[] = "\"false\"";
+
 constexpr std::size_t KEY_LENGTH = sizeof(PURGE_KEY) - 1;
 constexpr std::size_t VALUE_LENGTH = sizeof(PURGE_VALUE_TRUE) - 1;
 static_assert(sizeof(PURGE_VALUE_TRUE) == sizeof(PURGE_VALUE_FALSE), "values flip in place");

@@ -8,10 +8,6 @@
 
 enum PurgeMode : int { PURGE_READ = 0, PURGE_WRITE = 1 };
 
-// The key, matched at the very start of a line, and the two values.
-constexpr char PURGE_KEY[] = "QF_Purge = ";
-constexpr char PURGE_VALUE_TRUE[] = "\"true!\"";
-constexpr char PURGE_VALUE_FALSE[] = "\"false\"";
 // The whole file and a terminator must fit: files of up to this size - 1 bytes.
 constexpr DWORD PURGE_WORK_BUFFER_BYTES = DATA_FILE_MAX_BYTES;
 

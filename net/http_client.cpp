@@ -7,6 +7,9 @@
 
 namespace {
 
+// Data moves in chunks of this size both ways.
+constexpr DWORD HTTP_CHUNK_BYTES = 1024;
+
 // A redirection is the site's answer, not a detour: a 3xx must reach the
 // status check instead of being followed to a page that may answer "OK".
 constexpr DWORD REQUEST_FLAGS =

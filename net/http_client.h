@@ -27,8 +27,6 @@ struct HttpClient {
     UniqueInternetHandle request;
 };
 
-// Data moves in chunks of this size both ways.
-constexpr DWORD HTTP_CHUNK_BYTES = 1024;
 
 // Told the running byte total after every chunk of a transfer; null for none.
 using ByteProgress = void (*)(void* context, DWORD total);

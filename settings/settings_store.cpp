@@ -7,6 +7,11 @@
 
 namespace {
 
+// The scrambled password takes two letters per byte.
+constexpr std::size_t SCRAMBLED_PASSWORD_CAPACITY = 520;
+// Longest text that a setter accepts, in characters.
+constexpr std::size_t SETTING_MAX_LENGTH = 260;
+
 constexpr DWORD FIRST_READ_BYTES = 8192;
 constexpr DWORD READ_GROWTH_BYTES = 4096;
 

@@ -26,10 +26,6 @@ constexpr wchar_t EDITION_FULL[] = L"Full";
 
 // load_settings' notice holds 48 + 259 + 68 characters and the terminator.
 constexpr std::size_t LOAD_MESSAGE_CAPACITY = 376;
-// The scrambled password takes two letters per byte.
-constexpr std::size_t SCRAMBLED_PASSWORD_CAPACITY = 520;
-// Longest text that a setter accepts, in characters.
-constexpr std::size_t SETTING_MAX_LENGTH = 260;
 
 struct SettingsKey {
     const wchar_t* subkey = SETTINGS_SUBKEY;

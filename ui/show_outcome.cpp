@@ -1,5 +1,11 @@
 #include "ui/show_outcome.h"
 
+namespace {
+
+constexpr wchar_t INFORMATION_TITLE[] = L"Information";
+
+}  // namespace
+
 int show_outcome(HWND owner, int outcome, const wchar_t* text) {
     if (outcome == OUTCOME_ERROR)
         MessageBoxW(owner, text, nullptr, MB_ICONERROR);

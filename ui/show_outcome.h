@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-constexpr wchar_t INFORMATION_TITLE[] = L"Information";
 
 // OUTCOME_ERROR: error box with the system's default title; OUTCOME_INFO:
 // information box titled "Information"; anything else: nothing. Returns the

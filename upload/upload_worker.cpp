@@ -16,6 +16,9 @@
 
 namespace {
 
+// Transfer buffer: the replies and the data file pass through it.
+constexpr DWORD UPLOAD_BUFFER_BYTES = DATA_FILE_MAX_BYTES;
+
 constexpr wchar_t STEP_ACCOUNT[] = L"Vérification des informations de compte...";
 constexpr wchar_t STEP_FILE[] = L"Vérification de la version installée...";
 constexpr wchar_t STEP_FLAG[] = L"Vérification du fichier des données en cours...";

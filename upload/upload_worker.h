@@ -3,8 +3,6 @@
 // exactly one WM_APP.
 #pragma once
 
-#include "game/game_constants.h"
-
 #include <windows.h>
 
 // Thread procedure; param is a WorkerStart the worker takes over and releases.
@@ -13,5 +11,3 @@ DWORD WINAPI upload_worker(void* param);
 // The steps of a complete run: the send form's progress range.
 constexpr int UPLOAD_STEPS = 9;
 
-// Transfer buffer: the replies and the data file pass through it.
-constexpr DWORD UPLOAD_BUFFER_BYTES = DATA_FILE_MAX_BYTES;
