@@ -23,38 +23,63 @@ bool is_dot_entry(const wchar_t* name) {
     return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0;
 }
 
-// True when the folder (path ending with '\') holds anything at all.
-bool folder_has_entries(const wchar_t* folder) {
+enum class Listing { EMPTY, HAS_ENTRIES, FAILED };
+
+// The name of the first entry other than "." and ".." in the folder.
+Listing first_entry(const wchar_t* folder, wchar_t (&name)[MAX_PATH]) {
+    name[0] = 0;
     const std::size_t length = text_length(folder) + 4;
     auto pattern = make_buffer<wchar_t>(length);
-    if (!pattern) return true;
+    if (!pattern) return Listing::FAILED;
     copy_text(pattern.get(), length, folder);
     append_text(pattern.get(), length, ALL_ENTRIES);
     WIN32_FIND_DATAW found;
     UniqueFindHandle search(FindFirstFileW(pattern.get(), &found));
-    if (!search) return false;
+    if (!search) return Listing::FAILED;
     do {
-        if (!is_dot_entry(found.cFileName)) return true;
+        if (!is_dot_entry(found.cFileName)) {
+            copy_text(name, MAX_PATH, found.cFileName);
+            return Listing::HAS_ENTRIES;
+        }
     } while (FindNextFileW(search.get(), &found));
-    return false;
+    return GetLastError() == ERROR_NO_MORE_FILES ? Listing::EMPTY : Listing::FAILED;
 }
 
-// A list of one path for SHFileOperationW: the path, optionally "*.*", and
-// the second terminator the call needs.
-std::unique_ptr<wchar_t[]> shell_list(const wchar_t* path, bool all_entries) {
-    const std::size_t length = text_length(path) + (all_entries ? 3 : 0) + 2;
+// What a search of the folder (path ending with a backslash) finds. Only a
+// search that starts and meets nothing but "." and ".." proves the folder
+// empty: a folder that cannot be listed (missing, a file, no access) is not.
+Listing list_entries(const wchar_t* folder) {
+    wchar_t name[MAX_PATH];
+    return first_entry(folder, name);
+}
+
+bool entry_exists(const wchar_t* folder, const wchar_t* name) {
+    const std::size_t length = text_length(folder) + text_length(name) + 1;
+    auto path = make_buffer<wchar_t>(length);
+    if (!path) return true;
+    copy_text(path.get(), length, folder);
+    append_text(path.get(), length, name);
+    return GetFileAttributesW(path.get()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// A list of one path for SHFileOperationW: the path, optionally followed by
+// a name, and the second terminator the call needs.
+std::unique_ptr<wchar_t[]> shell_list(const wchar_t* path, const wchar_t* name = nullptr) {
+    const std::size_t length = text_length(path) + text_length(name) + 2;
     auto list = make_buffer<wchar_t>(length);  // zeroed: both terminators in place
     if (!list) return nullptr;
     copy_text(list.get(), length, path);
-    if (all_entries) append_text(list.get(), length, ALL_ENTRIES);
+    if (name) append_text(list.get(), length, name);
     return list;
 }
 
-// SHFileOperationW on everything inside source_folder, silently.
-bool shell_operation(UINT function, const wchar_t* source_folder, const wchar_t* target) {
-    auto from = shell_list(source_folder, true);
+// SHFileOperationW on the entry name inside source_folder ("*.*": all of
+// them), silently.
+bool shell_operation(UINT function, const wchar_t* source_folder, const wchar_t* name,
+                     const wchar_t* target) {
+    auto from = shell_list(source_folder, name);
     std::unique_ptr<wchar_t[]> to;
-    if (target) to = shell_list(target, false);
+    if (target) to = shell_list(target);
     if (!from || (target && !to)) return false;
     SHFILEOPSTRUCTW operation{};
     operation.wFunc = function;
@@ -174,18 +199,38 @@ bool FileEntry::list_subfolders(FolderNames& names) {
 
 bool FileEntry::remove(bool keep_folder) {
     if (!is_folder()) return false;
+    const Listing contents = list_entries(path_.get());
+    if (contents == Listing::FAILED) return false;
     // The shell reports a failure when "*.*" matches nothing; an empty folder
     // is already what was asked for.
-    if (folder_has_entries(path_.get()) && !shell_operation(FO_DELETE, path_.get(), nullptr)) return false;
+    if (contents == Listing::HAS_ENTRIES) {
+        if (!shell_operation(FO_DELETE, path_.get(), ALL_ENTRIES, nullptr)) return false;
+        // The shell's answer alone does not prove that nothing was left behind.
+        if (keep_folder && list_entries(path_.get()) != Listing::EMPTY) return false;
+    }
     if (keep_folder) return true;
     return RemoveDirectoryW(path_.get()) != FALSE;
 }
 
 bool move_contents_to(FileEntry& source, const wchar_t* destination) {
     if (!source.is_folder()) return false;
+    // A source that cannot be listed must not cost the destination its contents.
+    const Listing contents = list_entries(source.path());
+    if (contents == Listing::FAILED) return false;
     FileEntry target(text_length(destination), destination);
     const bool ready = target.exists() ? target.remove(true) : target.create();
     if (!ready) return false;
-    if (!folder_has_entries(source.path())) return true;  // nothing to move
-    return shell_operation(FO_MOVE, source.path(), destination);
+    if (contents == Listing::EMPTY) return true;
+    // One entry at a time: Wine's shell refuses to move several plain files
+    // in one call ("*.*" with no folder among them answers ERROR_CANCELLED).
+    // Each entry must be gone from the source after its move, since Wine's
+    // shell also answers success when it leaves a file it cannot move (one
+    // held open without sharing): only an empty source proves the move whole.
+    for (;;) {
+        wchar_t name[MAX_PATH];
+        const Listing left = first_entry(source.path(), name);
+        if (left != Listing::HAS_ENTRIES) return left == Listing::EMPTY;
+        if (!shell_operation(FO_MOVE, source.path(), name, destination)) return false;
+        if (entry_exists(source.path(), name)) return false;
+    }
 }

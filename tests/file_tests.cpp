@@ -188,6 +188,19 @@ TEST(FolderOperations, RemoveWithAndWithoutKeepingTheFolder) {
     EXPECT_FALSE(path_exists(scratch.path() + L"gone"));
 }
 
+// Wine's shell refuses to move several plain files in one call.
+TEST(FolderOperations, MoveContentsOfPlainFilesOnly) {
+    ScratchFolder scratch;
+    for (const wchar_t* name : {L"a.toc", L"b.lua", L"c.lua"}) scratch.make_file(L"src\\" + std::wstring(name), "x");
+    scratch.make_folder(L"dst");
+    FileEntry source = entry(scratch.path() + L"src\\");
+    EXPECT_TRUE(move_contents_to(source, (scratch.path() + L"dst\\").c_str()));
+    for (const wchar_t* name : {L"a.toc", L"b.lua", L"c.lua"}) {
+        EXPECT_EQ("x", read_whole_file(scratch.path() + L"dst\\" + name)) << name;
+        EXPECT_FALSE(path_exists(scratch.path() + L"src\\" + name)) << name;
+    }
+}
+
 TEST(FolderOperations, MoveContentsReplacesTheDestination) {
     ScratchFolder scratch;
     scratch.make_file(L"src\\new.lua", "new");
@@ -208,6 +221,80 @@ TEST(FolderOperations, MoveContentsReplacesTheDestination) {
 
     FileEntry file_source = entry(scratch.make_file(L"plain.txt", "x"));
     EXPECT_FALSE(move_contents_to(file_source, (scratch.path() + L"other\\").c_str()));
+}
+
+// Held open without sharing, as another program may hold a file or folder.
+UniqueKernelHandle hold_unshared(const std::wstring& path) {
+    UniqueKernelHandle held(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    EXPECT_TRUE(held.valid()) << "cannot hold the test path open";
+    return held;
+}
+
+// Only a folder whose search starts and finds nothing but "." and ".." is empty;
+// one that cannot be listed is a failure, never "nothing to do".
+TEST(FolderOperations, RemoveFailsWhenTheFolderCannotBeListed) {
+    ScratchFolder scratch;
+    const std::wstring missing = scratch.path() + L"missing\\";
+    EXPECT_FALSE(entry(missing).remove(true));
+    EXPECT_FALSE(entry(missing).remove(false));
+
+    const std::wstring file = scratch.make_file(L"plain.txt", "keep");
+    EXPECT_FALSE(entry(file + L"\\").remove(true)) << "a file is no folder";
+    EXPECT_EQ("keep", read_whole_file(file));
+
+    const std::wstring locked = scratch.make_folder(L"locked");
+    scratch.make_file(L"locked\\inside.txt", "inside");
+    {
+        UniqueKernelHandle held = hold_unshared(locked);
+        EXPECT_FALSE(entry(locked).remove(true));
+        EXPECT_FALSE(entry(locked).remove(false));
+    }
+    EXPECT_EQ("inside", read_whole_file(locked + L"inside.txt"));
+}
+
+TEST(FolderOperations, RemoveFailsWhenAFileStays) {
+    ScratchFolder scratch;
+    const std::wstring folder = scratch.make_folder(L"busy");
+    const std::wstring busy = scratch.make_file(L"busy\\held.txt", "held");
+    UniqueKernelHandle held = hold_unshared(busy);
+    EXPECT_FALSE(entry(folder).remove(true));
+    EXPECT_FALSE(entry(folder).remove(false));
+    EXPECT_TRUE(path_exists(busy));
+}
+
+TEST(FolderOperations, MoveFromASourceThatCannotBeListedLeavesTheDestination) {
+    ScratchFolder scratch;
+    const std::wstring destination = scratch.path() + L"dst\\";
+    scratch.make_file(L"dst\\old.lua", "old");
+    const std::wstring locked = scratch.make_folder(L"locked");
+    scratch.make_file(L"locked\\new.lua", "new");
+    UniqueKernelHandle held = hold_unshared(locked);
+    const std::wstring sources[] = {scratch.path() + L"missing\\", locked,
+                                    scratch.make_file(L"plain.txt", "x") + L"\\"};
+    for (const std::wstring& path : sources) {
+        SCOPED_TRACE(path);
+        FileEntry source = entry(path);
+        EXPECT_FALSE(move_contents_to(source, destination.c_str()));
+        EXPECT_EQ("old", read_whole_file(destination + L"old.lua"));
+        EXPECT_FALSE(path_exists(destination + L"new.lua"));
+    }
+}
+
+// With a sub-folder among the entries, Wine's shell answers success for a
+// move that leaves behind a file held open without sharing: the move is whole
+// only when the source is then empty.
+TEST(FolderOperations, MoveThatLeavesAFileBehindFails) {
+    ScratchFolder scratch;
+    scratch.make_file(L"src\\a.lua", "a");
+    const std::wstring busy = scratch.make_file(L"src\\b.lua", "b");
+    scratch.make_file(L"src\\c.lua", "c");
+    scratch.make_file(L"src\\art\\map.blp", "map");
+    FileEntry source = entry(scratch.path() + L"src\\");
+    UniqueKernelHandle held = hold_unshared(busy);
+    EXPECT_FALSE(move_contents_to(source, (scratch.path() + L"dst\\").c_str()));
+    EXPECT_TRUE(path_exists(busy));
+    EXPECT_FALSE(path_exists(scratch.path() + L"dst\\b.lua"));
 }
 
 // ---- accounts, data file, game process ----------------------------------

@@ -4,6 +4,7 @@
 #include "progress/worker_report.h"
 #include "resources/resource_ids.h"
 #include "base/unique_handle.h"
+#include "update/update_worker.h"
 #include "upload/upload_worker.h"
 
 #include <commctrl.h>
@@ -30,6 +31,7 @@ struct ProgressForm {
     bool closes_on_request;  // an end with wParam other than 0 closes the dialog
 };
 
+constexpr ProgressForm UPDATE_FORM{UPDATE_DIALOG_TITLE, UPDATE_STEPS, update_worker, true};
 constexpr ProgressForm SEND_FORM{SEND_DIALOG_TITLE, UPLOAD_STEPS, upload_worker, false};
 
 // One opening of the dialog; lives in the dialog's user data.
@@ -131,6 +133,10 @@ INT_PTR progress_dialog(const ProgressForm& form, HWND dialog, UINT message, WPA
 }
 
 }  // namespace
+
+INT_PTR CALLBACK update_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+    return progress_dialog(UPDATE_FORM, dialog, message, wparam, lparam);
+}
 
 INT_PTR CALLBACK send_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     return progress_dialog(SEND_FORM, dialog, message, wparam, lparam);

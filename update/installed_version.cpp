@@ -1,0 +1,82 @@
+#include "update/installed_version.h"
+
+#include "base/file_entry.h"
+#include "base/text_util.h"
+#include "game/game_constants.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr char VERSION_PREFIX[] = "## Version: Version ";
+constexpr char EDITION_PREFIX[] = "## X-Version: ";
+constexpr char DEFAULT_EDITION[] = "Light";
+
+constexpr wchar_t MSG_CHECK_FAILED[] =
+    L"Impossible de vérifier la version locale de l'uploader.\n";
+constexpr wchar_t MSG_NO_GAME_FOLDER[] = L"Le dossier de World of Warcraft est introuvable.";
+constexpr wchar_t MSG_NOT_OPENED[] = L"Le fichier de version n'a pas pu être ouvert.";
+constexpr wchar_t MSG_NOT_READ[] = L"Le fichier de version n'a pas pu être lu.";
+constexpr wchar_t MSG_TOO_LARGE[] = L"Le fichier de version est incorrect.";
+constexpr wchar_t MSG_NO_VERSION[] = L"Le fichier de version n'a pas un format valide.";
+constexpr wchar_t MSG_NO_MEMORY[] = L"Mémoire insuffisante.";
+
+void set_text(char* to, const char* text) {
+    std::memcpy(to, text, std::strlen(text) + 1);
+}
+
+// Takes what follows prefix on the line, when there is something and it fits
+// whole; an empty or too long value leaves the earlier one in place.
+void take_value(char* to, const char* line, std::size_t length, const char* prefix) {
+    const std::size_t prefix_length = std::strlen(prefix);
+    if (length <= prefix_length || std::memcmp(line, prefix, prefix_length) != 0) return;
+    const std::size_t value_length = length - prefix_length;
+    if (value_length >= INSTALLED_VERSION_CAPACITY) return;
+    std::memcpy(to, line + prefix_length, value_length);
+    to[value_length] = 0;
+}
+
+}  // namespace
+
+Outcome read_installed_version(char* edition, const SettingsKey& settings, char* version,
+                               wchar_t* message) {
+    message[0] = 0;
+    version[0] = 0;
+    if (edition) edition[0] = 0;
+    auto text = make_buffer<char>(TOC_MAX_BYTES);
+    if (!text) return report(message, OUTCOME_ERROR, MSG_CHECK_FAILED, MSG_NO_MEMORY);
+
+    wchar_t path[PATH_CAPACITY];
+    if (read_setting(settings, VALUE_GAME_PATH, path, INSTALLED_VERSION_GAME_FOLDER_CAPACITY) !=
+        OUTCOME_OK)
+        return report(message, OUTCOME_ERROR, MSG_CHECK_FAILED, MSG_NO_GAME_FOLDER);
+    // 209 + 40 characters: always fits.
+    for (const wchar_t* piece : {GAME_ADDONS_FOLDER, ADDON_FOLDER_NAME, ADDON_TOC_FILE_NAME})
+        append_whole(path, PATH_CAPACITY, piece);
+
+    FileEntry toc(text_length(path), path);
+    if (!toc.exists()) {
+        if (edition) set_text(edition, DEFAULT_EDITION);
+        return report(message, OUTCOME_INFO, MSG_CHECK_FAILED, MSG_NOT_OPENED);
+    }
+    DWORD count = 0;
+    if (!toc.read(text.get(), TOC_MAX_BYTES, &count))
+        return report(message, OUTCOME_ERROR, MSG_CHECK_FAILED, MSG_NOT_READ);
+    // A file that fills the buffer leaves no room for the terminator.
+    if (count >= TOC_MAX_BYTES)
+        return report(message, OUTCOME_ERROR, MSG_CHECK_FAILED, MSG_TOO_LARGE);
+    text[count] = 0;
+
+    for (std::size_t pos = 0; pos < count;) {
+        const char* line = text.get() + pos;
+        std::size_t length = 0;
+        while (line[length] != '\r' && line[length] != 0) ++length;
+        take_value(version, line, length, VERSION_PREFIX);
+        if (edition) take_value(edition, line, length, EDITION_PREFIX);
+        pos += length + 2;  // the CR and the LF taken to follow it
+    }
+
+    if (edition && edition[0] == 0) set_text(edition, DEFAULT_EDITION);
+    if (version[0] != 0) return OUTCOME_OK;
+    return report(message, OUTCOME_ERROR, MSG_CHECK_FAILED, MSG_NO_VERSION);
+}
