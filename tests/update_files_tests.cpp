@@ -25,31 +25,8 @@ UniqueKernelHandle hold(const std::wstring& path, DWORD share = 0) {
     return held;
 }
 
-// Everything below a folder: each file's relative path with its bytes, each
-// sub-folder's relative path (ending with '\') with "<folder>".
-using Tree = std::map<std::wstring, std::string>;
-
-void collect(const std::wstring& root, const std::wstring& relative, Tree& tree) {
-    WIN32_FIND_DATAW found;
-    UniqueFindHandle search(FindFirstFileW((root + relative + L"*").c_str(), &found));
-    if (!search) return;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            tree[relative + name + L"\\"] = "<folder>";
-            collect(root, relative + name + L"\\", tree);
-        } else {
-            tree[relative + name] = read_whole_file(root + relative + name);
-        }
-    } while (FindNextFileW(search.get(), &found));
-}
-
-Tree snapshot(const std::wstring& folder) {
-    Tree tree;
-    collect(folder, L"", tree);
-    return tree;
-}
+using Tree = FolderTree;
+Tree snapshot(const std::wstring& folder) { return folder_tree(folder); }
 
 // The names directly inside a folder.
 std::set<std::wstring> names_in(const std::wstring& folder) {

@@ -34,29 +34,8 @@ std::string toc(const std::string& version, const std::string& edition) {
            "\r\n";
 }
 
-// Every file under folder (ending with '\'), by relative path; folders as "<dir>".
-using Tree = std::map<std::wstring, std::string>;
-void collect(const std::wstring& root, const std::wstring& relative, Tree& tree) {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((root + relative + L"*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            tree[relative + name + L"\\"] = "<dir>";
-            collect(root, relative + name + L"\\", tree);
-        } else {
-            tree[relative + name] = read_whole_file(root + relative + name);
-        }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-}
-Tree tree_of(const std::wstring& folder) {
-    Tree tree;
-    collect(folder, L"", tree);
-    return tree;
-}
+using Tree = FolderTree;
+Tree tree_of(const std::wstring& folder) { return folder_tree(folder); }
 
 std::wstring staging_folder() {
     wchar_t temp[MAX_PATH];
@@ -242,7 +221,7 @@ TEST_F(UpdateRun, NothingInstalledInstallsTheEditionThenMarksEveryDataFile) {
         Tree addon = tree_of(game_.path() + ADDON);
         EXPECT_EQ((Tree{{L"Quillfern.toc", tag + "Quillfern.toc"},
                         {L"Quillfern.lua", tag + "Quillfern.lua"},
-                        {L"Images\\", "<dir>"},
+                        {L"Images\\", "<folder>"},
                         {L"Images\\Carte.blp", tag + "Images/Carte.blp"}}),
                   addon);
         EXPECT_EQ(TRUE_DATA, read_whole_file(game_.path() + L"WTF\\Account\\ALPHA\\SavedVariables\\Quillfern.lua"));
@@ -290,13 +269,10 @@ TEST_F(UpdateRun, FailedThirdOfFiveLeavesTheAddonAndStagesTwo) {
     expect_failure(r, L"Réception des données échouée.\nResource introuvable.");
     EXPECT_EQ(L"", r.bytes);
     // This worker clears the counter before the failure text.
-    const size_t n = r.events.size();
-    ASSERT_GE(n, 5u);
-    EXPECT_EQ(IDC_PROGRESS_BYTES, r.events[n - 5].control);
-    EXPECT_EQ(L"", r.events[n - 5].text);
-    EXPECT_EQ(IDC_PROGRESS_STATUS, r.events[n - 4].control);
-    EXPECT_EQ(IDC_PROGRESS_BAR, r.events[n - 3].control);
-    EXPECT_EQ(IDC_PROGRESS_BUTTON, r.events[n - 2].control);
+    EXPECT_EQ((std::vector<int>{IDC_PROGRESS_BYTES, IDC_PROGRESS_STATUS, IDC_PROGRESS_BAR,
+                                IDC_PROGRESS_BUTTON, 0}),
+              last_controls(r, 5));
+    EXPECT_EQ(L"", r.events[r.events.size() - 5].text);
     EXPECT_EQ(4u, requested_paths().size()) << "no file after the failed one";
     EXPECT_EQ(before, tree_of(game_.path()));
     EXPECT_EQ((Tree{{L"a.lua", "light:a.lua"}, {L"b.lua", "light:b.lua"}}), tree_of(staging_folder()));

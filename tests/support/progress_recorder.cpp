@@ -137,3 +137,10 @@ bool counter_touched(const ProgressRecord& record) {
         if (e.control == IDC_PROGRESS_BYTES) return true;
     return false;
 }
+
+std::vector<int> last_controls(const ProgressRecord& record, size_t count) {
+    std::vector<int> controls;
+    const size_t from = record.events.size() > count ? record.events.size() - count : 0;
+    for (size_t i = from; i < record.events.size(); ++i) controls.push_back(record.events[i].control);
+    return controls;
+}

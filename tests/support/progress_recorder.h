@@ -50,3 +50,5 @@ std::vector<std::wstring> status_texts(const ProgressRecord& record);
 std::vector<int> step_positions(const ProgressRecord& record);
 int end_messages(const ProgressRecord& record);
 bool counter_touched(const ProgressRecord& record);
+// The controls the last count events went to (0: the dialog), in order.
+std::vector<int> last_controls(const ProgressRecord& record, size_t count);

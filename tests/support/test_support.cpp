@@ -161,3 +161,30 @@ SettingsKey open_settings(const ScratchKey& scratch, REGSAM access) {
     key.handle.reset(opened);
     return key;
 }
+
+namespace {
+
+void collect(const std::wstring& root, const std::wstring& relative, FolderTree& tree) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((root + relative + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            tree[relative + name + L"\\"] = "<folder>";
+            collect(root, relative + name + L"\\", tree);
+        } else {
+            tree[relative + name] = read_whole_file(root + relative + name);
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+}  // namespace
+
+FolderTree folder_tree(const std::wstring& folder) {
+    FolderTree tree;
+    collect(folder, L"", tree);
+    return tree;
+}

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,11 @@ bool path_exists(const std::wstring& path);
 void remove_tree(const std::wstring& folder);  // folder path without trailing backslash
 
 std::wstring repeat(wchar_t c, size_t count);
+
+// Everything below a folder (path ending with '\'): each file's relative path
+// with its bytes, each sub-folder's relative path (ending with '\') with "<folder>".
+using FolderTree = std::map<std::wstring, std::string>;
+FolderTree folder_tree(const std::wstring& folder);
 
 // A Linux path as Wine's programs see it (the root is drive Z:).
 std::wstring wine_path(const char* unix_path);
