@@ -30,8 +30,13 @@ void pump_messages() {
 int startup_messages = 0;
 WNDPROC original_proc = nullptr;
 
+// Counts the start-up messages and keeps them from the window: the sequence
+// they start (dialogs, the update) is driven by the end-to-end tests.
 LRESULT CALLBACK counting_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (message == WM_APP) ++startup_messages;
+    if (message == WM_APP) {
+        ++startup_messages;
+        return 0;
+    }
     return CallWindowProcW(original_proc, window, message, wparam, lparam);
 }
 

@@ -48,7 +48,7 @@ constexpr wchar_t NOT_READ[] = L"Le fichier de version n'a pas pu être lu.";
 constexpr wchar_t TOO_LARGE[] = L"Le fichier de version est incorrect.";
 constexpr wchar_t NO_VERSION[] = L"Le fichier de version n'a pas un format valide.";
 
-enum class GameSetting { UNSET, SCRATCH, LENGTH_209, LENGTH_210 };
+enum class GameSetting { UNSET, EMPTY, SCRATCH, LENGTH_209, LENGTH_210 };
 enum class Toc { NONE, FILE, HELD_OPEN, FOLDER };
 
 struct VersionCase {
@@ -72,6 +72,9 @@ TEST(InstalledVersion, ReadsVersionAndEditionFromTheTocFile) {
     const std::string v259(259, 'v'), v260(260, 'v'), e259(259, 'e'), e260(260, 'e');
     const VersionCase cases[] = {
         {"game folder not set", GameSetting::UNSET, Toc::FILE, good, OUTCOME_ERROR, "", "",
+         NO_GAME_FOLDER},
+        // Empty, the path would be relative to wherever the program runs.
+        {"game folder empty", GameSetting::EMPTY, Toc::FILE, good, OUTCOME_ERROR, "", "",
          NO_GAME_FOLDER},
         {"game folder of 210 characters", GameSetting::LENGTH_210, Toc::NONE, "", OUTCOME_ERROR, "",
          "", NO_GAME_FOLDER},
@@ -134,6 +137,9 @@ TEST(InstalledVersion, ReadsVersionAndEditionFromTheTocFile) {
         std::wstring root;  // the game folder, relative to the scratch folder
         switch (c.setting) {
             case GameSetting::UNSET:
+                break;
+            case GameSetting::EMPTY:
+                registry.set_text(VALUE_GAME_PATH, L"");
                 break;
             case GameSetting::SCRATCH:
                 registry.set_text(VALUE_GAME_PATH, game.path());

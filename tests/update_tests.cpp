@@ -394,6 +394,25 @@ TEST_F(UpdateRun, DataFileThatCannotBeMarkedStopsTheFixUp) {
     EXPECT_EQ((Tree{{L"a.lua", "light:a.lua"}}), tree_of(game_.path() + ADDON));
 }
 
+TEST_F(UpdateRun, FirstStepFailureThenAFreshDialogForTheNextRun) {
+    registry_.set_text(VALUE_GAME_PATH, L"");
+    serve(release_list("2.2", {"a.lua"}), {"a.lua"});
+    const ProgressRecord failed = run();
+    expect_failure(failed, L"Impossible de vérifier la version locale de l'uploader.\n"
+                           L"Le dossier de World of Warcraft est introuvable.");
+    EXPECT_EQ(0, failed.result);
+    EXPECT_EQ(2u, status_texts(failed).size()) << "the first step, then the failure";
+    EXPECT_TRUE(site_.requests().empty());
+
+    // Reopened: title, range, button and text as new, and one new worker.
+    registry_.set_text(VALUE_GAME_PATH, game_.path());
+    const ProgressRecord again = run();
+    EXPECT_EQ(L"OK", again.initial_button);
+    EXPECT_EQ(L"Veuillez patienter...", again.initial_status);
+    EXPECT_EQ(UPDATED, again.status);
+    EXPECT_EQ(L"OK", again.button);
+}
+
 TEST_F(UpdateRun, NoAccountsFolderSkipsTheFixUp) {
     remove_tree(game_.path() + L"WTF");
     serve(release_list("2.2", {"a.lua"}), {"a.lua"});

@@ -5,6 +5,7 @@
 #include "resources/resource_ids.h"
 #include "base/text_util.h"
 #include "ui/commands.h"
+#include "ui/link_style.h"
 
 #include <commctrl.h>
 
@@ -17,7 +18,6 @@ constexpr int WINDOW_HEIGHT = 200;
 constexpr DWORD MAIN_WINDOW_STYLE = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD PUSH_BUTTON_STYLE = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 constexpr DWORD LABEL_STYLE = WS_CHILD | WS_VISIBLE | SS_LEFT;
-constexpr COLORREF LINK_COLOR = RGB(0, 0, 255);
 constexpr wchar_t MAIN_MENU_NAME[] = L"WMAINMENU";
 constexpr wchar_t PROGRESS_DIALOG_TEMPLATE[] = L"PROGRESSDIALOG";
 constexpr wchar_t OPTIONS_DIALOG_TEMPLATE[] = L"OPTIONSDIALOG";
@@ -91,16 +91,12 @@ LRESULT on_window_pos_changed(MainWindow& state, const WINDOWPOS& position) {
 // The site link is blue on the window's face colour and shows a hand.
 bool on_ctl_color_static(const MainWindow& state, HDC dc, HWND control, LRESULT* brush) {
     if (control != state.site_link) return false;
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, LINK_COLOR);
-    *brush = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    *brush = reinterpret_cast<LRESULT>(paint_link(dc));
     return true;
 }
 
 bool on_set_cursor(const MainWindow& state, HWND under_pointer, WORD hit_test) {
-    if (under_pointer != state.site_link || hit_test != HTCLIENT || !state.hand_cursor) return false;
-    SetCursor(state.hand_cursor);
-    return true;
+    return show_link_cursor(state.site_link, state.hand_cursor, under_pointer, hit_test);
 }
 
 }  // namespace

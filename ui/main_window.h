@@ -42,6 +42,8 @@ struct MainWindow {
     HWND fill_bar = nullptr;
 
     bool first_show_seen = false;
+    bool startup_begun = false;  // the start-up sequence runs once only
+    // Set when the start-up sequence has ended; menu commands 25 and 26 wait for it.
     bool startup_done = false;
 };
 

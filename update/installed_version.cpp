@@ -47,8 +47,10 @@ Outcome read_installed_version(char* edition, const SettingsKey& settings, char*
     if (!text) return report(message, OUTCOME_ERROR, MSG_CHECK_FAILED, MSG_NO_MEMORY);
 
     wchar_t path[PATH_CAPACITY];
+    // An empty folder would make the path relative to wherever the program runs.
     if (read_setting(settings, VALUE_GAME_PATH, path, INSTALLED_VERSION_GAME_FOLDER_CAPACITY) !=
-        OUTCOME_OK)
+            OUTCOME_OK ||
+        path[0] == 0)
         return report(message, OUTCOME_ERROR, MSG_CHECK_FAILED, MSG_NO_GAME_FOLDER);
     // 209 + 40 characters: always fits.
     for (const wchar_t* piece : {GAME_ADDONS_FOLDER, ADDON_FOLDER_NAME, ADDON_TOC_FILE_NAME})

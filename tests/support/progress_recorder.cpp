@@ -82,6 +82,8 @@ INT_PTR CALLBACK recording_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM
         }();
         record.initial_range = bar_range(dialog);
         record.initially_enabled = button_enabled(dialog);
+        record.initial_button = item_text(dialog, IDC_PROGRESS_BUTTON);
+        record.initial_status = item_text(dialog, IDC_PROGRESS_STATUS);
         for (int id = IDC_PROGRESS_BUTTON; id <= IDC_PROGRESS_BYTES; ++id)
             SetWindowSubclass(GetDlgItem(dialog, id), control_spy, SPY_ID, 0);
     } else if (from_worker) {

@@ -26,6 +26,7 @@ struct ProgressRecord {
     std::wstring title;
     int initial_range = -1;
     bool initially_enabled = true;
+    std::wstring initial_button, initial_status;
     // Once the worker's end message has been handled (and 300 ms later).
     std::wstring status, bytes, button;
     int bar = -1;
