@@ -315,6 +315,27 @@ int drive_program(const std::vector<std::wstring>& args) {
     Sleep(300);  // the panel refresh follows the dialog's end
     if (IsWindow(window)) tell_main_window(window);
 
+    // The two other dialogs a player meets, for the pictures.
+    const struct {
+        UINT command;
+        const wchar_t* title;
+        int close_button;
+        const wchar_t* picture;
+    } others[] = {{IDM_OPTIONS, L"Options", IDC_OPTIONS_CANCEL, L"options"},
+                  {IDM_PRESENTATION, L"Présentation", IDC_PRESENTATION_OK, L"presentation"}};
+    for (const auto& other : others) {
+        say(L"== The " + std::wstring(other.picture) + L" dialog");
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(other.command, 0), 0);
+        if (HWND dialog = wait_for_dialog(program.id(), other.title, WINDOW_TIMEOUT_MS / 4)) {
+            Sleep(300);  // drawn
+            take_screenshot(folder, other.picture);
+            press_button(dialog, other.close_button);
+            for (int i = 0; i < 100 && IsWindow(dialog); ++i) Sleep(20);
+        } else {
+            failed(L"no dialog " + quoted(other.title));
+        }
+    }
+
     say(L"== Quit from the menu");
     PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_QUIT, 0), 0);
     const DWORD code = program.wait_exit(WINDOW_TIMEOUT_MS / 4);
