@@ -2,6 +2,8 @@
 // stand-in site and a game folder fixture.
 #include "game/game_constants.h"
 #include "settings/settings_store.h"
+#include "net/site_constants.h"
+#include "tests/support/browser_standin.h"
 #include "tests/support/standin_site.h"
 #include "tests/support/test_support.h"
 #include "tests/support/window_driver.h"
@@ -332,6 +334,20 @@ TEST_F(Player, LaunchButtonStartsTheLauncherOrSaysItIsMissing) {
         }
     }
     CloseHandle(snapshot);
+    quit(program, window);
+}
+
+TEST_F(Player, SiteLinkOpensTheHomePage) {
+    StandInBrowser browser(wine_path(FAKE_BROWSER_PATH));
+    RunningProgram program(program_path());
+    HWND window = start_ready(program);
+    ASSERT_TRUE(window);
+    HWND link = child_with_text(window, L"Static", SITE_HOME_ADDRESS);
+    ASSERT_TRUE(link);
+    // What a click on a SS_NOTIFY static tells its parent.
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(0, STN_CLICKED), reinterpret_cast<LPARAM>(link));
+    EXPECT_EQ(std::vector<std::wstring>{SITE_HOME_ADDRESS}, browser.opened());
+    EXPECT_FALSE(wait_for_window(program.id(), L"#32770", nullptr, 300)) << "no box when it opens";
     quit(program, window);
 }
 

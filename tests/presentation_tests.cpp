@@ -7,6 +7,7 @@
 #include "net/site_constants.h"
 #include "progress/dialog_context.h"
 #include "resources/resource_ids.h"
+#include "tests/support/browser_standin.h"
 #include "tests/support/test_support.h"
 #include "tests/support/window_driver.h"
 #include "ui/launching.h"
@@ -41,7 +42,6 @@ constexpr wchar_t MSG_SITE_FAILED[] =
 
 constexpr wchar_t PRESENTATION_TEMPLATE[] = L"PRESENTATIONDIALOG";
 constexpr wchar_t PRESENTATION_TITLE[] = L"Présentation";
-constexpr wchar_t HTTP_OPEN_COMMAND[] = L"http\\shell\\open\\command";
 
 // Long enough for the stand-in to start and write, short enough not to hang a run.
 constexpr DWORD WAIT_LIMIT_MS = 20000;
@@ -51,34 +51,6 @@ void fill_stale(wchar_t (&message)[MESSAGE_CAPACITY]) {
     copy_text(message, MESSAGE_CAPACITY, L"stale text");
 }
 
-std::wstring unique_suffix() {
-    static std::atomic<unsigned> counter{0};
-    return std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(++counter);
-}
-
-std::wstring temp_folder() {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    return temp;
-}
-
-// The stand-in's record: its working directory, then its arguments after the
-// record's own path. Empty when it did not appear within the limit.
-std::vector<std::wstring> wait_for_record(const std::wstring& path) {
-    const ULONGLONG deadline = GetTickCount64() + WAIT_LIMIT_MS;
-    while (!path_exists(path) && GetTickCount64() < deadline) Sleep(50);
-    const std::string bytes = read_whole_file(path);
-    std::wstring text(bytes.size() / sizeof(wchar_t), L'\0');
-    if (!text.empty()) std::memcpy(&text[0], bytes.data(), text.size() * sizeof(wchar_t));
-    std::vector<std::wstring> lines;
-    if (!path_exists(path)) return lines;
-    size_t start = 0;
-    for (size_t end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1)
-        lines.push_back(text.substr(start, end - start));
-    lines.push_back(text.substr(start));
-    return lines;
-}
-
 // A started program holds its file until it ends; waits for that, so that
 // the scratch folder can go.
 void delete_when_free(const std::wstring& path) {
@@ -86,69 +58,7 @@ void delete_when_free(const std::wstring& path) {
     while (!DeleteFileW(path.c_str()) && path_exists(path) && GetTickCount64() < deadline) Sleep(50);
 }
 
-std::wstring read_default_value(HKEY key, bool* present) {
-    wchar_t value[1024] = L"";
-    DWORD bytes = sizeof(value) - sizeof(wchar_t);
-    DWORD type = 0;
-    *present = RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value),
-                                &bytes) == ERROR_SUCCESS &&
-               type == REG_SZ;
-    return *present ? value : L"";
-}
-
-void write_default_value(HKEY key, const std::wstring& text) {
-    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-}
-
-// Points the shell's http open command at a program for the object's life,
-// then puts the earlier command back. Wine 8 reads the machine's classes
-// only (a per-user http key is not seen), so the machine's key is changed.
-class HttpCommand {
-public:
-    explicit HttpCommand(const std::wstring& command) {
-        EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, HTTP_OPEN_COMMAND, 0, nullptr, 0,
-                                                 KEY_READ | KEY_WRITE, nullptr, key_.put(), nullptr));
-        if (!key_) return;
-        earlier_ = read_default_value(key_.get(), &had_earlier_);
-        write_default_value(key_.get(), command);
-    }
-    ~HttpCommand() {
-        if (!key_) return;
-        if (had_earlier_)
-            write_default_value(key_.get(), earlier_);
-        else
-            RegDeleteValueW(key_.get(), nullptr);
-    }
-    HttpCommand(const HttpCommand&) = delete;
-    HttpCommand& operator=(const HttpCommand&) = delete;
-
-private:
-    UniqueHkey key_;
-    std::wstring earlier_;
-    bool had_earlier_ = false;
-};
-
 std::wstring stand_in_path() { return wine_path(FAKE_BROWSER_PATH); }
-
-// The stand-in browser, writing its record under a name of its own.
-class StandInBrowser {
-public:
-    StandInBrowser()
-        : record_(temp_folder() + L"browser_" + unique_suffix() + L".txt"),
-          command_(L"\"" + stand_in_path() + L"\" \"" + record_ + L"\" \"%1\"") {}
-    ~StandInBrowser() { DeleteFileW(record_.c_str()); }
-    // The addresses the browser received; empty when it did not start.
-    std::vector<std::wstring> opened() const {
-        std::vector<std::wstring> lines = wait_for_record(record_);
-        if (!lines.empty()) lines.erase(lines.begin());  // its working directory
-        return lines;
-    }
-
-private:
-    std::wstring record_;
-    HttpCommand command_;
-};
 
 // Answers the message boxes of this process from a second thread, noting
 // each box's owner, title, text and icon.
@@ -366,7 +276,7 @@ TEST_F(PresentationDialogTest, OkReleasesTheHand) {
 }
 
 TEST_F(PresentationDialogTest, ClickOnTheLinkOpensThePresentationPage) {
-    StandInBrowser browser;
+    StandInBrowser browser(stand_in_path());
     BoxAnswerer boxes;
     EXPECT_FALSE(click_link());
     const std::vector<std::wstring> opened = browser.opened();
@@ -626,7 +536,7 @@ TEST(LauncherPath, RefusesWhatWouldBeCut) {
 class OpenSiteTest : public ShellTest, public ::testing::WithParamInterface<const wchar_t*> {};
 
 TEST_P(OpenSiteTest, TheBrowserGetsTheAddress) {
-    StandInBrowser browser;
+    StandInBrowser browser(stand_in_path());
     wchar_t message[MESSAGE_CAPACITY];
     fill_stale(message);
     EXPECT_EQ(OUTCOME_OK, open_site(message, GetParam()));
