@@ -19,6 +19,9 @@ constexpr DWORD MAIN_WINDOW_STYLE = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD PUSH_BUTTON_STYLE = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 constexpr DWORD LABEL_STYLE = WS_CHILD | WS_VISIBLE | SS_LEFT;
 constexpr wchar_t MAIN_MENU_NAME[] = L"WMAINMENU";
+// Posted to itself at the first showing: the start-up sequence runs from the
+// message loop, once the window is on screen.
+constexpr UINT WM_STARTUP = WM_APP;
 constexpr wchar_t PROGRESS_DIALOG_TEMPLATE[] = L"PROGRESSDIALOG";
 constexpr wchar_t OPTIONS_DIALOG_TEMPLATE[] = L"OPTIONSDIALOG";
 constexpr wchar_t PRESENTATION_DIALOG_TEMPLATE[] = L"PRESENTATIONDIALOG";
@@ -83,7 +86,7 @@ LRESULT on_destroy(HWND window, MainWindow* state) {
 LRESULT on_window_pos_changed(MainWindow& state, const WINDOWPOS& position) {
     if ((position.flags & SWP_SHOWWINDOW) && !state.first_show_seen) {
         state.first_show_seen = true;
-        PostMessageW(state.window, WM_APP, 0, 0);
+        PostMessageW(state.window, WM_STARTUP, 0, 0);
     }
     return 0;
 }
@@ -159,7 +162,7 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_SETCURSOR:
         if (on_set_cursor(*state, reinterpret_cast<HWND>(wparam), LOWORD(lparam))) return TRUE;
         break;
-    case WM_APP:
+    case WM_STARTUP:
         on_startup_message(*state);
         return 0;
     case WM_COMMAND:

@@ -118,7 +118,7 @@ INT_PTR progress_dialog(const ProgressForm& form, HWND dialog, UINT message, WPA
         if (LOWORD(wparam) != IDC_PROGRESS_BUTTON) return FALSE;
         EndDialog(dialog, 0);
         return TRUE;
-    case WM_APP:
+    case WM_PROGRESS_START:  // == WM_WORKER_DONE: a running worker tells them apart
         if (state && state->thread)
             on_worker_done(dialog, *state, wparam);
         else
