@@ -78,6 +78,14 @@ std::wstring stored_setting(const wchar_t* name) {
     return text;
 }
 
+// A control's text read by WM_GETTEXT: GetWindowTextW gives only the
+// caption the window was created with when it belongs to another process.
+std::wstring control_text(HWND dialog, int id) {
+    wchar_t text[MAX_PATH * 2] = L"";
+    SendMessageW(GetDlgItem(dialog, id), WM_GETTEXT, MAX_PATH * 2, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
 struct Finding {
     DWORD process_id;
     HWND found;
@@ -113,13 +121,14 @@ protected:
     void SetUp() override {
         clear_all_settings();
         game_.make_file(L"Wow.exe", "MZ");
+        game_.make_file(L"WTF\\Account\\ALPHA\\SavedVariables\\Quillfern.lua", "QF_Purge = \"false\"\r\n");
         game_.make_file(L"Interface\\AddOns\\Quillfern\\Quillfern.toc", TOC);
         site_.script({{RELEASE_LIST, {200, "2.2\n1\nQuillfern.toc\n"}}});
     }
     void TearDown() override { clear_all_settings(); }
 
-    // The game folder as the program stores it: no trailing backslash.
-    std::wstring game_folder() const { return game_.path().substr(0, game_.path().size() - 1); }
+    // As the game's installer writes it, with the trailing backslash.
+    std::wstring game_folder() const { return game_.path(); }
 
     ScratchFolder game_;
     StandinSite site_;
@@ -164,8 +173,8 @@ TEST_F(Wow64Run, OldSettingsOfA32BitInstallerAreCarriedOverAndTheFileDialogOpens
     EXPECT_EQ(L"joueur", stored_setting(VALUE_USERNAME));
     EXPECT_EQ(L"ALPHA", stored_setting(VALUE_ACCOUNT));
     EXPECT_EQ(L"Full", stored_setting(VALUE_ADDON_EDITION));
-    EXPECT_EQ(game_folder(), window_text(GetDlgItem(options, 65)));
-    EXPECT_EQ(L"joueur", window_text(GetDlgItem(options, 69)));
+    EXPECT_EQ(game_folder(), control_text(options, 65));
+    EXPECT_EQ(L"joueur", control_text(options, 69));
 
     // GetOpenFileNameW refuses an OPENFILENAMEW of the wrong size without
     // showing anything.
