@@ -48,6 +48,17 @@ bool append_whole(wchar_t* dst, std::size_t capacity, const wchar_t* src) {
     return copy_bounded(dst + used, capacity - used, src);
 }
 
+bool append_decimal(wchar_t* dst, std::size_t capacity, unsigned long long value) {
+    wchar_t digits[24];  // 20 digits at most
+    std::size_t at = sizeof(digits) / sizeof(digits[0]) - 1;
+    digits[at] = 0;
+    do {
+        digits[--at] = static_cast<wchar_t>(L'0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    return append_text(dst, capacity, digits + at);
+}
+
 bool wide_to_latin1(const wchar_t* src, std::size_t count, unsigned char* dst) {
     for (std::size_t i = 0; i < count; ++i) {
         if (static_cast<unsigned>(src[i]) > 0xFFu) return false;

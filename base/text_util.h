@@ -22,6 +22,9 @@ bool copy_text(wchar_t* dst, std::size_t capacity, const wchar_t* src);
 // the whole text fitted.
 bool append_text(wchar_t* dst, std::size_t capacity, const wchar_t* src);
 
+// Appends value in decimal, cut like append_text when it does not fit.
+bool append_decimal(wchar_t* dst, std::size_t capacity, unsigned long long value);
+
 // Appends src only if all of it fits; otherwise dst is left unchanged and the
 // result is false. For paths, where a cut path would name another file.
 bool append_whole(wchar_t* dst, std::size_t capacity, const wchar_t* src);

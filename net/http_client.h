@@ -28,6 +28,10 @@ struct HttpClient {
 };
 
 
+// The callers' own check after a send: a read needs the request of a send before it.
+constexpr wchar_t MSG_NO_PRIOR_REQUEST[] =
+    L"Réception des données échouée.\nAucune requête préalable n'a été faite.";
+
 // Told the running byte total after every chunk of a transfer; null for none.
 using ByteProgress = void (*)(void* context, DWORD total);
 

@@ -23,17 +23,9 @@ LRESULT send_to_bar(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
 }  // namespace
 
 void byte_counter_text(wchar_t* text, std::size_t capacity, unsigned long long total) {
-    wchar_t digits[24];
-    std::size_t n = 0;
-    do {
-        digits[n++] = static_cast<wchar_t>(L'0' + total % 10);
-        total /= 10;
-    } while (total != 0);
-    wchar_t number[24];
-    std::size_t at = 0;
-    while (n > 0) number[at++] = digits[--n];
-    number[at] = 0;
-    copy_text(text, capacity, number);
+    if (capacity == 0) return;
+    text[0] = 0;
+    append_decimal(text, capacity, total);
     append_text(text, capacity, L" octets");
 }
 

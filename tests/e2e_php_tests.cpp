@@ -16,18 +16,7 @@ const std::wstring DATA_FILE = L"WTF\\Account\\ALPHA\\SavedVariables\\Quillfern.
 const std::wstring SITE_FILES = wine_path(PHP_SITE_FILES) + L"\\addon-v2\\uploader\\";
 const std::wstring SITE_STATE = wine_path(PHP_SITE_STATE) + L"\\";
 
-HWND child_with_text(HWND parent, const wchar_t* window_class, const std::wstring& text) {
-    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        if (lstrcmpiW(class_name(child).c_str(), window_class) == 0 && window_text(child) == text)
-            return child;
-    return nullptr;
-}
-
-bool wait_for_end(HWND dialog) {
-    for (int i = 0; i < 600; ++i, Sleep(50))
-        if (IsWindowEnabled(GetDlgItem(dialog, 50))) return true;
-    return false;
-}
+bool wait_for_end(HWND dialog) { return wait_for_progress_end(dialog); }
 
 std::string site_file(const std::wstring& edition, const std::wstring& name) {
     return read_whole_file(SITE_FILES + L"version-" + edition + L"\\Quillfern\\" + name);

@@ -46,13 +46,6 @@ void store_settings(const std::wstring& game_folder, const wchar_t* username, co
     set_addon_edition(text, key, L"Light");
 }
 
-HWND child_with_text(HWND parent, const wchar_t* window_class, const std::wstring& text) {
-    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        if (lstrcmpiW(class_name(child).c_str(), window_class) == 0 && window_text(child) == text)
-            return child;
-    return nullptr;
-}
-
 std::wstring selected_account(HWND window) {
     for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         if (lstrcmpiW(class_name(child).c_str(), L"ComboBox") != 0) continue;
@@ -77,10 +70,7 @@ bool wait_until(const std::function<bool()>& done, DWORD timeout_ms = 15000) {
     return true;
 }
 
-// Waits for the progress dialog's button to be enabled: the worker has ended.
-bool wait_for_end(HWND dialog) {
-    return wait_until([&] { return IsWindowEnabled(GetDlgItem(dialog, 50)) != FALSE; });
-}
+bool wait_for_end(HWND dialog) { return wait_for_progress_end(dialog); }
 
 std::wstring item_text(HWND dialog, int id) { return window_text(GetDlgItem(dialog, id)); }
 

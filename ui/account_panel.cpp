@@ -67,16 +67,6 @@ int digit_count(std::uint64_t value) {
     return count;
 }
 
-void append_number(wchar_t* text, std::size_t capacity, std::uint64_t value) {
-    wchar_t digits[24];
-    std::size_t at = sizeof(digits) / sizeof(digits[0]) - 1;
-    digits[at] = 0;
-    do {
-        digits[--at] = static_cast<wchar_t>(L'0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    append_text(text, capacity, digits + at);
-}
 
 void append_char(wchar_t* text, std::size_t capacity, wchar_t c) {
     const wchar_t one[] = {c, 0};
@@ -114,13 +104,13 @@ void format_percent(wchar_t* text, std::size_t capacity, DWORD size) {
         return;
     }
     if (whole_digits > PERCENT_DIGITS) {
-        append_number(text, capacity, rounded(scaled(hundredfold, LIMIT_BYTES, 0)));
+        append_decimal(text, capacity, rounded(scaled(hundredfold, LIMIT_BYTES, 0)));
         append_char(text, capacity, L'%');
         return;
     }
     wchar_t shown[8];
     shown[0] = 0;
-    append_number(shown, 8, digits);  // exactly four digits
+    append_decimal(shown, 8, digits);  // exactly four digits
     if (whole_digits == 0) {
         copy_text(text, capacity, L"0.");
         append_char(text, capacity, shown[0]);
@@ -143,9 +133,9 @@ std::uint64_t whole_ko(std::uint64_t bytes) {
 
 void format_size(wchar_t* text, std::size_t capacity, DWORD size) {
     text[0] = 0;
-    append_number(text, capacity, whole_ko(size));
+    append_decimal(text, capacity, whole_ko(size));
     append_text(text, capacity, L"Ko / ");
-    append_number(text, capacity, whole_ko(LIMIT_BYTES));
+    append_decimal(text, capacity, whole_ko(LIMIT_BYTES));
     append_text(text, capacity, L"Ko");
 }
 

@@ -26,10 +26,7 @@ constexpr WPARAM ACCOUNT_FIELD_LIMIT = 250;
 // Description and pattern, each ended by a null; the literal's own null ends the list.
 constexpr wchar_t EXECUTABLE_FILTER[] = L"World of Warcraft (WoW.exe)\0WoW.exe\0";
 constexpr DWORD BROWSE_FLAGS = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-constexpr char INSTALLED_LIGHT[] = "Light";
-constexpr char INSTALLED_FULL[] = "Full";
 
-constexpr wchar_t INFORMATION_TITLE[] = L"Information";
 constexpr wchar_t MSG_INVALID_SELECTION[] =
     L"Le fichier sélectionné est invalide.\nLa sélection est annulée.";
 constexpr wchar_t MSG_EDITION_CHANGE[] =
@@ -152,7 +149,7 @@ bool confirm_edition(HWND dialog, const OptionsState& state, bool light_checked,
     update_wanted =
         read_installed_version(installed, settings_of(state), version, ignored) == OUTCOME_ERROR;
     if (installed[0] == 0) return true;
-    if (std::strcmp(installed, light_checked ? INSTALLED_LIGHT : INSTALLED_FULL) == 0) return true;
+    if (std::strcmp(installed, light_checked ? INSTALLED_EDITION_LIGHT : INSTALLED_EDITION_FULL) == 0) return true;
     if (MessageBoxW(dialog, MSG_EDITION_CHANGE, INFORMATION_TITLE, MB_YESNO | MB_ICONINFORMATION) ==
         IDNO)
         return false;

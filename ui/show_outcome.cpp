@@ -1,10 +1,5 @@
 #include "ui/show_outcome.h"
 
-namespace {
-
-constexpr wchar_t INFORMATION_TITLE[] = L"Information";
-
-}  // namespace
 
 int show_outcome(HWND owner, int outcome, const wchar_t* text) {
     if (outcome == OUTCOME_ERROR)

@@ -6,6 +6,9 @@
 #include <windows.h>
 
 
+// The title of every notice box.
+constexpr wchar_t INFORMATION_TITLE[] = L"Information";
+
 // OUTCOME_ERROR: error box with the system's default title; OUTCOME_INFO:
 // information box titled "Information"; anything else: nothing. Returns the
 // outcome so that callers go on only on OUTCOME_OK.

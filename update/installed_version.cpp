@@ -10,7 +10,6 @@ namespace {
 
 constexpr char VERSION_PREFIX[] = "## Version: Version ";
 constexpr char EDITION_PREFIX[] = "## X-Version: ";
-constexpr char DEFAULT_EDITION[] = "Light";
 
 constexpr wchar_t MSG_CHECK_FAILED[] =
     L"Impossible de vérifier la version locale de l'uploader.\n";
@@ -58,7 +57,7 @@ Outcome read_installed_version(char* edition, const SettingsKey& settings, char*
 
     FileEntry toc(text_length(path), path);
     if (!toc.exists()) {
-        if (edition) set_text(edition, DEFAULT_EDITION);
+        if (edition) set_text(edition, INSTALLED_EDITION_LIGHT);
         return report(message, OUTCOME_INFO, MSG_CHECK_FAILED, MSG_NOT_OPENED);
     }
     DWORD count = 0;
@@ -78,7 +77,7 @@ Outcome read_installed_version(char* edition, const SettingsKey& settings, char*
         pos += length + 2;  // the CR and the LF taken to follow it
     }
 
-    if (edition && edition[0] == 0) set_text(edition, DEFAULT_EDITION);
+    if (edition && edition[0] == 0) set_text(edition, INSTALLED_EDITION_LIGHT);
     if (version[0] != 0) return OUTCOME_OK;
     return report(message, OUTCOME_ERROR, MSG_CHECK_FAILED, MSG_NO_VERSION);
 }

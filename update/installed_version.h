@@ -12,6 +12,9 @@
 // Room for a version or an edition: 259 bytes and the terminator. A longer
 // value is not used at all, never cut: a cut version could equal the site's.
 constexpr std::size_t INSTALLED_VERSION_CAPACITY = 260;
+// The .toc's edition values; "Light" also when the file names none.
+constexpr char INSTALLED_EDITION_LIGHT[] = "Light";
+constexpr char INSTALLED_EDITION_FULL[] = "Full";
 // The game folder is read with this capacity, so that Interface\AddOns\,
 // the addon's folder and its .toc file name still fit in a path.
 constexpr std::size_t INSTALLED_VERSION_GAME_FOLDER_CAPACITY = 210;

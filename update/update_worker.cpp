@@ -37,8 +37,6 @@ constexpr wchar_t DONE_UPDATED[] = L"Mise à jour de l'addon terminée.";
 constexpr wchar_t DONE_UP_TO_DATE[] =
     L"Vous disposez déjà de la dernière version.\nAucune mise à jour n'est nécessaire.";
 
-constexpr wchar_t MSG_NO_REQUEST[] =
-    L"Réception des données échouée.\nAucune requête préalable n'a été faite.";
 constexpr wchar_t MSG_NO_TEMP_FOLDER[] =
     L"Une erreur est survenue pendant la détection\ndu dossier temporaire. Opération arrêtée.";
 constexpr wchar_t MSG_FIXUP_NO_GAME_FOLDER[] =
@@ -72,15 +70,8 @@ constexpr DWORD TEMP_PATH_ROOM = 258 - (sizeof(STAGING_FOLDER_NAME) / sizeof(wch
 constexpr std::size_t NUMBER_CAPACITY = 10;
 
 void decimal_text(wchar_t* text, std::size_t capacity, unsigned value) {
-    wchar_t digits[NUMBER_CAPACITY];
-    std::size_t n = 0;
-    do {
-        digits[n++] = static_cast<wchar_t>(L'0' + value % 10);
-        value /= 10;
-    } while (value != 0 && n < NUMBER_CAPACITY - 1);
-    std::size_t at = 0;
-    while (n > 0 && at + 1 < capacity) text[at++] = digits[--n];
-    text[at] = 0;
+    text[0] = 0;
+    append_decimal(text, capacity, value);
 }
 
 // One run's state. Everything it owns is released when it goes out of scope,
@@ -153,7 +144,7 @@ bool UpdateRun::fetch_release_list() {
     if (http_send(L"GET", message_, client_, SITE_RELEASE_LIST_PATH, nullptr) != OUTCOME_OK)
         return fail(message_);
     message_[0] = 0;
-    if (!client_.request) return fail(MSG_NO_REQUEST);
+    if (!client_.request) return fail(MSG_NO_PRIOR_REQUEST);
     DWORD received = 0;
     if (http_read_reply(message_, &received, client_, buffer_.get(), UPDATE_BUFFER_BYTES) != OUTCOME_OK)
         return fail(message_);
@@ -224,7 +215,7 @@ bool UpdateRun::download(std::int32_t index) {
     if (http_send(L"GET", message_, client_, url_path, nullptr) != OUTCOME_OK)
         return fail_transfer(message_);
     message_[0] = 0;
-    if (!client_.request) return fail_transfer(MSG_NO_REQUEST);
+    if (!client_.request) return fail_transfer(MSG_NO_PRIOR_REQUEST);
     DWORD received = 0;
     if (http_read_reply(message_, &received, client_, buffer_.get(), UPDATE_BUFFER_BYTES,
                         counter_ ? WorkerReport::show_bytes : nullptr, report_.dialog()) != OUTCOME_OK)

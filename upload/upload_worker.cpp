@@ -48,8 +48,6 @@ constexpr wchar_t MSG_NO_DATA[] =
     L"des données! ;-)";
 constexpr wchar_t MSG_ALREADY_SENT[] =
     L"Ce fichier a déjà été envoyé. Veuillez purger vos données avant de réessayer l'envoi.";
-constexpr wchar_t MSG_NO_REQUEST[] =
-    L"Réception des données échouée.\nAucune requête préalable n'a été faite.";
 constexpr wchar_t MSG_REFUSED[] = L"Envoi des données échoué.\n";
 constexpr wchar_t MSG_FILE_UNREADABLE[] =
     L"Lecture du fichier à envoyer impossible.\nEnvoi des données stoppé.";
@@ -141,7 +139,7 @@ bool UploadRun::post_and_expect_ok(const wchar_t* path, bool counter, bool clear
         return fail(message_, clears_counter);
     message_[0] = 0;
     if (!client_.request)
-        return fail(MSG_NO_REQUEST, clears_counter);
+        return fail(MSG_NO_PRIOR_REQUEST, clears_counter);
     DWORD received = 0;
     if (http_read_reply(message_, &received, client_, buffer_.get(), UPLOAD_BUFFER_BYTES) !=
         OUTCOME_OK)

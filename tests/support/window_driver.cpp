@@ -57,6 +57,22 @@ HWND wait_for_window(DWORD process_id, const wchar_t* window_class, const wchar_
     return nullptr;
 }
 
+HWND child_with_text(HWND parent, const wchar_t* window_class, const std::wstring& text) {
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (lstrcmpiW(class_name(child).c_str(), window_class) == 0 && window_text(child) == text)
+            return child;
+    return nullptr;
+}
+
+bool wait_for_progress_end(HWND dialog, DWORD timeout_ms) {
+    const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    while (!IsWindowEnabled(GetDlgItem(dialog, 50))) {
+        if (GetTickCount64() > deadline) return false;
+        Sleep(50);
+    }
+    return true;
+}
+
 std::wstring message_box_text(HWND box) {
     // The text is the static control that is not the icon.
     std::wstring text;

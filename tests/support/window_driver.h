@@ -17,6 +17,12 @@ RECT placement(HWND child, HWND parent);
 HWND wait_for_window(DWORD process_id, const wchar_t* window_class, const wchar_t* title,
                      DWORD timeout_ms = 10000);
 
+// The first child of the class (compared without case) with that text, or null.
+HWND child_with_text(HWND parent, const wchar_t* window_class, const std::wstring& text);
+
+// Waits until a progress dialog's button 50 is enabled: its worker has ended.
+bool wait_for_progress_end(HWND dialog, DWORD timeout_ms = 30000);
+
 // The text of a message box (its static text control).
 std::wstring message_box_text(HWND box);
 
