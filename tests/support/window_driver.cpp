@@ -104,11 +104,12 @@ void press_button(HWND dialog, int id) {
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
 }
 
-RunningProgram::RunningProgram(const std::wstring& exe_path) {
+RunningProgram::RunningProgram(const std::wstring& exe_path, const std::wstring& arguments) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
     std::wstring command = L"\"" + exe_path + L"\"";
+    if (!arguments.empty()) command += L" " + arguments;
     if (CreateProcessW(exe_path.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                        &startup, &info)) {
         CloseHandle(info.hThread);

@@ -37,7 +37,8 @@ void press_button(HWND dialog, int id);
 // A started program; the process is killed if still running at destruction.
 class RunningProgram {
 public:
-    explicit RunningProgram(const std::wstring& exe_path);
+    // Arguments, when given, follow the quoted program path on the command line.
+    explicit RunningProgram(const std::wstring& exe_path, const std::wstring& arguments = L"");
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
