@@ -4,9 +4,8 @@
 
 #include "base/file_entry.h"
 #include "game/game_constants.h"
+#include "game/purge_scan.h"
 #include "base/outcome.h"
-
-enum PurgeMode : int { PURGE_READ = 0, PURGE_WRITE = 1 };
 
 // The whole file and a terminator must fit: files of up to this size - 1 bytes.
 constexpr DWORD PURGE_WORK_BUFFER_BYTES = DATA_FILE_MAX_BYTES;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "net/multipart_form.h"
+#include "net/reply_lines.h"
 #include "base/outcome.h"
 #include "base/unique_handle.h"
 
@@ -32,8 +33,9 @@ struct HttpClient {
 constexpr wchar_t MSG_NO_PRIOR_REQUEST[] =
     L"Réception des données échouée.\nAucune requête préalable n'a été faite.";
 
-// Told the running byte total after every chunk of a transfer; null for none.
-using ByteProgress = void (*)(void* context, DWORD total);
+// Told the running byte total after every chunk of a transfer, last true on
+// the call that ends a complete transfer; null for none.
+using ByteProgress = void (*)(void* context, DWORD total, bool last);
 
 Outcome http_open(wchar_t* message, HttpClient& client);
 // verb "GET" (no form) or "POST" (with a form).
@@ -46,25 +48,3 @@ Outcome http_read_reply(wchar_t* message, DWORD* received, HttpClient& client,
                         unsigned char* buffer, DWORD capacity, ByteProgress on_bytes = nullptr,
                         void* context = nullptr);
 void http_close(HttpClient& client);
-
-enum ReplyMode : int { REPLY_EMPTY = 0, REPLY_TEXT = 1, REPLY_BINARY = 2 };
-
-// An owned copy of one reply; in text mode followed by one 0 byte.
-struct ReplyBuffer {
-    std::unique_ptr<unsigned char[]> data;
-    std::int32_t length = 0;
-    int mode = REPLY_EMPTY;
-};
-
-void set_reply(int mode, ReplyBuffer& reply, std::int32_t count, const unsigned char* bytes);
-
-// A text reply as lines: a header line, a count line, then count items.
-struct ReplyLines {
-    std::unique_ptr<char[]> header;
-    std::int32_t count = -1;
-    std::unique_ptr<std::unique_ptr<char[]>[]> items;  // count entries, or null
-};
-
-// OUTCOME_ERROR when the reply is not text or its count line is 260 bytes
-// or longer. Lines beyond the count-th item are dropped.
-Outcome parse_reply_lines(ReplyLines& lines, const ReplyBuffer& reply);

@@ -29,10 +29,19 @@ void byte_counter_text(wchar_t* text, std::size_t capacity, unsigned long long t
     append_text(text, capacity, L" octets");
 }
 
-void WorkerReport::show_bytes(void* dialog, DWORD total) {
+void ByteCounter::show(void* counter, DWORD total, bool last) {
+    auto& self = *static_cast<ByteCounter*>(counter);
+    const DWORD now = self.clock_();
+    // A total already on screen (the last call may repeat one) is not sent again.
+    if (self.shown_ && (total == self.shown_total_ ||
+                        (!last && now - self.shown_at_ < BYTE_COUNTER_INTERVAL_MS)))
+        return;
     wchar_t text[COUNTER_CAPACITY];
     byte_counter_text(text, COUNTER_CAPACITY, total);
-    set_control_text(static_cast<HWND>(dialog), IDC_PROGRESS_BYTES, text);
+    set_control_text(self.dialog_, IDC_PROGRESS_BYTES, text);
+    self.shown_ = true;
+    self.shown_total_ = total;
+    self.shown_at_ = now;
 }
 
 void WorkerReport::step(const wchar_t* text) const {

@@ -35,12 +35,33 @@ public:
     // The run's one end message.
     void end(WPARAM wparam) const;
 
-    // A byte-count callback for the HTTP client: "<total> octets" on the
-    // counter; the context is the dialog window.
-    static void show_bytes(void* dialog, DWORD total);
 
 private:
     HWND dialog_;
+};
+
+// Shortest time between two totals on the counter.
+constexpr DWORD BYTE_COUNTER_INTERVAL_MS = 50;
+
+// The byte counter of a progress dialog, "<total> octets", at a human rate:
+// every total is a message sent across threads, which costs about a
+// millisecond under Wine, and one per 1,024-byte chunk made a transfer many
+// times slower than the network. The first total of a transfer and its last
+// one are always shown; between them at most one per interval. One object
+// per transfer.
+class ByteCounter {
+public:
+    using Clock = DWORD(WINAPI*)();
+    explicit ByteCounter(HWND dialog, Clock clock = GetTickCount) : dialog_(dialog), clock_(clock) {}
+    // The HTTP client's ByteProgress; the context is a ByteCounter.
+    static void show(void* counter, DWORD total, bool last);
+
+private:
+    HWND dialog_;
+    Clock clock_;
+    bool shown_ = false;
+    DWORD shown_total_ = 0;
+    DWORD shown_at_ = 0;
 };
 
 // The byte counter's text: the total in decimal, then " octets".

@@ -3,6 +3,7 @@
 #include "game/game_constants.h"
 #include "settings/settings_store.h"
 #include "net/site_constants.h"
+#include "base/unique_handle.h"
 #include "tests/support/browser_standin.h"
 #include "tests/support/standin_site.h"
 #include "tests/support/test_support.h"
@@ -12,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -339,6 +341,223 @@ TEST_F(Player, SiteLinkOpensTheHomePage) {
     EXPECT_EQ(std::vector<std::wstring>{SITE_HOME_ADDRESS}, browser.opened());
     EXPECT_FALSE(wait_for_window(program.id(), L"#32770", nullptr, 300)) << "no box when it opens";
     quit(program, window);
+}
+
+// ---- from the keyboard ------------------------------------------------------
+
+// The main window's controls that take the focus, in their on-screen order.
+struct FocusOrder {
+    HWND list, refresh, link, launch, send;
+    std::vector<HWND> all() const { return {list, refresh, link, launch, send}; }
+};
+
+FocusOrder focus_order(HWND window) {
+    FocusOrder order{};
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (lstrcmpiW(class_name(child).c_str(), L"ComboBox") == 0) order.list = child;
+    order.refresh = child_with_text(window, L"Button", L"Rafraîchir");
+    order.link = child_with_text(window, L"Static", SITE_HOME_ADDRESS);
+    order.launch = child_with_text(window, L"Button", L"Lancer WoW");
+    order.send = child_with_text(window, L"Button", L"Envoi des données");
+    return order;
+}
+
+// Real key presses reach the program only while its window is in front.
+class KeyboardPlayer : public Player {
+protected:
+    // The window ready, in front, with the focus where the start-up left it.
+    HWND start_in_front(RunningProgram& program) {
+        HWND window = start_ready(program);
+        if (!window) return nullptr;
+        EXPECT_TRUE(bring_to_front(window));
+        order_ = focus_order(window);
+        for (HWND control : order_.all()) EXPECT_TRUE(control);
+        return window;
+    }
+    bool focus_on(HWND window, HWND control) {
+        return wait_until([&] { return focused_in(window) == control; }, 5000);
+    }
+    // From the start-up focus on the account list, with Tab.
+    bool tab_to(HWND window, HWND control) {
+        for (HWND at : order_.all()) {
+            if (!focus_on(window, at)) return false;
+            if (at == control) return true;
+            press_key(VK_TAB);
+        }
+        return false;
+    }
+    std::vector<std::wstring> accounts() const {
+        std::vector<std::wstring> names;
+        const LRESULT count = SendMessageW(order_.list, CB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < count; ++i) {
+            wchar_t text[300] = L"";
+            if (SendMessageW(order_.list, CB_GETLBTEXTLEN, i, 0) < 300)
+                SendMessageW(order_.list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+            names.push_back(text);
+        }
+        return names;
+    }
+    FocusOrder order_{};
+};
+
+TEST_F(KeyboardPlayer, TabAndShiftTabFollowTheOnScreenOrderAndWrap) {
+    RunningProgram program(program_path());
+    HWND window = start_in_front(program);
+    ASSERT_TRUE(window);
+    const std::vector<HWND> order = order_.all();
+    EXPECT_TRUE(focus_on(window, order_.list)) << "the start-up focus";
+    const char* names[] = {"account list", "Rafraîchir", "site link", "Lancer WoW",
+                           "Envoi des données"};
+    for (size_t step = 1; step <= order.size(); ++step) {
+        press_key(VK_TAB);
+        SCOPED_TRACE(std::string("Tab to ") + names[step % order.size()]);
+        ASSERT_TRUE(focus_on(window, order[step % order.size()]));
+    }
+    for (size_t step = 1; step <= order.size(); ++step) {
+        press_key(VK_TAB, true);
+        const size_t at = (order.size() - step) % order.size();
+        SCOPED_TRACE(std::string("Shift+Tab to ") + names[at]);
+        ASSERT_TRUE(focus_on(window, order[at]));
+    }
+    quit(program, window);
+}
+
+TEST_F(KeyboardPlayer, EnterAndSpaceOnTheSiteLinkOpenTheHomePage) {
+    RunningProgram program(program_path());
+    HWND window = start_in_front(program);
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(tab_to(window, order_.link));
+    for (const WORD key : {VK_RETURN, VK_SPACE}) {
+        SCOPED_TRACE(key == VK_RETURN ? "Enter" : "Space");
+        StandInBrowser browser(wine_path(FAKE_BROWSER_PATH));
+        press_key(key);
+        EXPECT_EQ(std::vector<std::wstring>{SITE_HOME_ADDRESS}, browser.opened());
+        EXPECT_TRUE(focus_on(window, order_.link)) << "the link keeps the focus";
+    }
+    EXPECT_FALSE(wait_for_window(program.id(), L"#32770", nullptr, 300)) << "no box when it opens";
+    quit(program, window);
+}
+
+TEST_F(KeyboardPlayer, SpaceAndEnterOnRafraichirShowANewAccount) {
+    RunningProgram program(program_path());
+    HWND window = start_in_front(program);
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(tab_to(window, order_.refresh));
+    const struct {
+        WORD key;
+        const wchar_t* account;
+    } presses[] = {{VK_SPACE, L"GAMMA"}, {VK_RETURN, L"DELTA"}};
+    for (const auto& press : presses) {
+        SCOPED_TRACE(press.key == VK_SPACE ? "Space" : "Enter");
+        game_.make_folder(L"WTF\\Account\\" + std::wstring(press.account));
+        press_key(press.key);
+        EXPECT_TRUE(wait_until([&] {
+            const std::vector<std::wstring> names = accounts();
+            return std::find(names.begin(), names.end(), press.account) != names.end();
+        }, 5000));
+    }
+    quit(program, window);
+}
+
+TEST_F(KeyboardPlayer, EnterOnTheSendButtonUploadsAndTheFocusStaysInTheWindow) {
+    serve_addon({{"/addon-v2/uploader/authentification.php", {200, "OK"}},
+                 {"/addon-v2/uploader/send.php", {200, "OK"}}});
+    RunningProgram program(program_path());
+    HWND window = start_in_front(program);
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(tab_to(window, order_.send));
+    press_key(VK_RETURN);
+    HWND dialog = wait_for_window(program.id(), L"#32770", L"Envoi des données");
+    ASSERT_TRUE(dialog) << "Enter starts the upload as a click does";
+    ASSERT_TRUE(wait_for_end(dialog));
+    press_button(dialog, 50);
+    EXPECT_TRUE(wait_until([&] { return !IsWindowEnabled(order_.send); })) << "the file was sent";
+    std::vector<std::string> paths;
+    for (const SiteRequest& r : site_.requests()) paths.push_back(r.path);
+    EXPECT_EQ((std::vector<std::string>{RELEASE_LIST, "/addon-v2/uploader/authentification.php",
+                                        "/addon-v2/uploader/send.php"}),
+              paths);
+    // The disabled button handed the focus on to the next control, which wraps
+    // round to the account list.
+    EXPECT_TRUE(focus_on(window, order_.list));
+    EXPECT_TRUE(IsChild(window, focused_in(window)));
+    quit(program, window);
+}
+
+// ---- the manifest -----------------------------------------------------------
+
+struct ActivationContextTraits {
+    static HANDLE empty() { return INVALID_HANDLE_VALUE; }
+    static bool valid(HANDLE context) { return context != INVALID_HANDLE_VALUE && context != nullptr; }
+    static void close(HANDLE context) { ReleaseActCtx(context); }
+};
+using UniqueActivationContext = UniqueHandle<HANDLE, ActivationContextTraits>;
+
+// One windowsSettings value as the system reads it from the manifest.
+std::wstring window_setting(HANDLE context, const wchar_t* name_space, const wchar_t* name) {
+    wchar_t value[64] = L"";
+    SIZE_T written = 0;
+    if (!QueryActCtxSettingsW(0, context, name_space, name, value, 64, &written)) return L"<none>";
+    return value;
+}
+
+// The encoded identity of every assembly the manifest brings in, its own first.
+std::vector<std::wstring> assemblies(HANDLE context) {
+    std::vector<std::wstring> identities;
+    SIZE_T needed = 0;
+    QueryActCtxW(0, context, nullptr, ActivationContextDetailedInformation, nullptr, 0, &needed);
+    std::vector<BYTE> whole(needed);
+    const auto* details = reinterpret_cast<ACTIVATION_CONTEXT_DETAILED_INFORMATION*>(whole.data());
+    if (needed < sizeof(*details) ||
+        !QueryActCtxW(0, context, nullptr, ActivationContextDetailedInformation, whole.data(),
+                      needed, nullptr))
+        return identities;
+    for (DWORD index = 1; index <= details->ulAssemblyCount; ++index) {
+        SIZE_T size = 0;
+        QueryActCtxW(0, context, &index, AssemblyDetailedInformationInActivationContext, nullptr,
+                     0, &size);
+        std::vector<BYTE> buffer(size);
+        auto* info = reinterpret_cast<ACTIVATION_CONTEXT_ASSEMBLY_DETAILED_INFORMATION*>(buffer.data());
+        if (size >= sizeof(*info) &&
+            QueryActCtxW(0, context, &index, AssemblyDetailedInformationInActivationContext, info,
+                         size, nullptr) &&
+            info->lpAssemblyEncodedAssemblyIdentity)
+            identities.push_back(info->lpAssemblyEncodedAssemblyIdentity);
+    }
+    return identities;
+}
+
+// Read back from the built exe through the system's own parser, so a
+// misspelt element or namespace shows as a missing value.
+TEST(Manifest, DeclaresSystemDpiAwarenessBesideCommonControlsAndAsInvoker) {
+    const std::wstring exe = program_path();
+    ACTCTXW request{};
+    request.cbSize = sizeof(request);
+    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    request.lpSource = exe.c_str();
+    request.lpResourceName = MAKEINTRESOURCEW(1);
+    const UniqueActivationContext context(CreateActCtxW(&request));
+    ASSERT_TRUE(context) << GetLastError();
+
+    EXPECT_EQ(L"true", window_setting(context.get(), nullptr, L"dpiAware"));
+    EXPECT_EQ(L"system", window_setting(context.get(),
+                                        L"http://schemas.microsoft.com/SMI/2016/WindowsSettings",
+                                        L"dpiAwareness"));
+
+    ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION run_level{};
+    ASSERT_TRUE(QueryActCtxW(0, context.get(), nullptr, RunlevelInformationInActivationContext,
+                             &run_level, sizeof(run_level), nullptr));
+    EXPECT_EQ(ACTCTX_RUN_LEVEL_AS_INVOKER, run_level.RunLevel);
+    EXPECT_EQ(0u, run_level.UiAccess);
+
+    const std::vector<std::wstring> identities = assemblies(context.get());
+    ASSERT_EQ(2u, identities.size());
+    EXPECT_NE(std::wstring::npos, identities[0].find(L"Quillfern.Pellinport")) << identities[0];
+    const std::wstring& controls = identities[1];
+    EXPECT_NE(std::wstring::npos, controls.find(L"Microsoft.Windows.Common-Controls")) << controls;
+    // The manifest asks for 6.0.0.0; the system binds the version 6 it has.
+    EXPECT_NE(std::wstring::npos, controls.find(L"version=\"6.")) << controls;
+    EXPECT_NE(std::wstring::npos, controls.find(L"publicKeyToken=\"6595b64144ccf1df\"")) << controls;
 }
 
 TEST_F(Player, CloseBoxAndQuitEndWithExitCodeZero) {

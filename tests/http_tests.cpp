@@ -45,8 +45,13 @@ std::string body_of(const MultipartForm& form) {
     return std::string(reinterpret_cast<const char*>(form.body()), form.length());
 }
 
-void record_total(void* totals, DWORD total) {
+void record_total(void* totals, DWORD total, bool) {
     static_cast<std::vector<DWORD>*>(totals)->push_back(total);
+}
+
+// Every call the client makes: the total, then "!" on the last one.
+void record_call(void* calls, DWORD total, bool last) {
+    static_cast<std::vector<std::string>*>(calls)->push_back(std::to_string(total) + (last ? "!" : ""));
 }
 
 // Long replies in failure output: their start and their size.
@@ -114,68 +119,116 @@ TEST_F(Http, RequestsShareOneConnection) {
     EXPECT_EQ(requests[0].connection, requests[2].connection);
 }
 
-TEST_F(Http, PostCounterShowsTheRunningTotal) {
+TEST_F(Http, PostReportsEveryChunkAndTheCounterShowsFirstAndLast) {
     site_.script({{"/send", {200, "OK"}}});
     MultipartForm form;
-    add_field(form, "f", std::string(2400, 'd').data(), 2400, nullptr);
-    ASSERT_EQ(2500, form.length());
-    CounterDialog dialog;
+    add_field(form, "f", std::string(39900, 'd').data(), 39900, nullptr);
+    ASSERT_EQ(40000, form.length());
     ASSERT_EQ(OUTCOME_OK, http_open(message_, client_));
-    ASSERT_EQ(OUTCOME_OK, http_send(L"POST", message_, client_, L"/send", &form,
-                                    WorkerReport::show_bytes, dialog.window()));
-    EXPECT_EQ((std::vector<std::wstring>{L"1024 octets", L"2048 octets", L"2500 octets"}),
-              dialog.texts);
-    wchar_t shown[64];
-    GetDlgItemTextW(dialog.window(), IDC_PROGRESS_BYTES, shown, 64);
-    EXPECT_STREQ(L"2500 octets", shown);
+    std::vector<std::string> calls;
+    ASSERT_EQ(OUTCOME_OK, http_send(L"POST", message_, client_, L"/send", &form, record_call, &calls));
+    EXPECT_EQ((std::vector<std::string>{"16384", "32768", "40000!"}), calls);
 
-    // Without a callback nothing is shown.
-    dialog.texts.clear();
+    // On a dialog: whatever the timing, the first total and the last.
     unsigned char buffer[64];
     DWORD received = 0;
     http_read_reply(message_, &received, client_, buffer, sizeof(buffer));
-    ASSERT_EQ(OUTCOME_OK, http_send(L"POST", message_, client_, L"/send", &form,
-                                    nullptr, dialog.window()));
+    CounterDialog dialog;
+    ByteCounter counter(dialog.window());
+    ASSERT_EQ(OUTCOME_OK, http_send(L"POST", message_, client_, L"/send", &form, ByteCounter::show,
+                                    &counter));
+    ASSERT_GE(dialog.texts.size(), 2u);
+    EXPECT_EQ(L"16384 octets", dialog.texts.front());
+    EXPECT_EQ(L"40000 octets", dialog.texts.back());
+    wchar_t shown[64];
+    GetDlgItemTextW(dialog.window(), IDC_PROGRESS_BYTES, shown, 64);
+    EXPECT_STREQ(L"40000 octets", shown);
+
+    // Without a callback nothing is shown.
+    dialog.texts.clear();
+    http_read_reply(message_, &received, client_, buffer, sizeof(buffer));
+    ASSERT_EQ(OUTCOME_OK, http_send(L"POST", message_, client_, L"/send", &form, nullptr, &counter));
     EXPECT_TRUE(dialog.texts.empty());
 }
 
-TEST_F(Http, BodiesAreWrittenInChunksOf1024) {
+TEST_F(Http, BodiesAreWrittenInChunksOf16384) {
     site_.script({{"/send", {200, "OK"}}});
     ASSERT_EQ(OUTCOME_OK, http_open(message_, client_));
-    for (int length : {1024, 1025}) {
+    for (int length : {16384, 16385}) {
         MultipartForm form;
         add_field(form, "f", std::string(length - 100, 'd').data(), length - 100, nullptr);
         ASSERT_EQ(length, form.length());
-        CounterDialog dialog;
-        ASSERT_EQ(OUTCOME_OK, http_send(L"POST", message_, client_, L"/send", &form,
-                                        WorkerReport::show_bytes, dialog.window()));
+        std::vector<std::string> calls;
+        ASSERT_EQ(OUTCOME_OK, http_send(L"POST", message_, client_, L"/send", &form, record_call, &calls));
         unsigned char buffer[64];
         DWORD received = 0;
         http_read_reply(message_, &received, client_, buffer, sizeof(buffer));
-        if (length == 1024)
-            EXPECT_EQ(std::vector<std::wstring>{L"1024 octets"}, dialog.texts);
+        if (length == 16384)
+            EXPECT_EQ(std::vector<std::string>{"16384!"}, calls);
         else
-            EXPECT_EQ((std::vector<std::wstring>{L"1024 octets", L"1025 octets"}), dialog.texts);
+            EXPECT_EQ((std::vector<std::string>{"16384", "16385!"}), calls);
     }
     const auto requests = site_.requests();
     ASSERT_EQ(2u, requests.size());
-    EXPECT_EQ(1024u, requests[0].body.size());
-    EXPECT_EQ(1025u, requests[1].body.size());
+    EXPECT_EQ(16384u, requests[0].body.size());
+    EXPECT_EQ(16385u, requests[1].body.size());
 }
 
-TEST_F(Http, ReadCounterShowsEveryChunkAndTheFinalRead) {
-    site_.script({{"/file", {200, std::string(2500, 'f')}}});
-    CounterDialog dialog;
+TEST_F(Http, ReadReportsEveryChunkThenTheFinalReadAsLast) {
+    site_.script({{"/file", {200, std::string(40000, 'f')}}});
     ASSERT_EQ(OUTCOME_OK, http_open(message_, client_));
     ASSERT_EQ(OUTCOME_OK, http_send(L"GET", message_, client_, L"/file", nullptr));
-    std::vector<unsigned char> buffer(4096);
+    std::vector<unsigned char> buffer(65536);
     DWORD received = 0;
-    ASSERT_EQ(OUTCOME_OK, http_read_reply(message_, &received, client_, buffer.data(), 4096,
-                                          WorkerReport::show_bytes, dialog.window()));
-    EXPECT_EQ(2500u, received);
-    ASSERT_GE(dialog.texts.size(), 2u);
-    EXPECT_EQ(L"2500 octets", dialog.texts.back());
-    EXPECT_EQ(L"2500 octets", dialog.texts[dialog.texts.size() - 2]) << "once more after the empty read";
+    std::vector<std::string> calls;
+    ASSERT_EQ(OUTCOME_OK, http_read_reply(message_, &received, client_, buffer.data(), 65536,
+                                          record_call, &calls));
+    EXPECT_EQ(40000u, received);
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ("40000", calls[calls.size() - 2]);
+    EXPECT_EQ("40000!", calls.back()) << "once more after the empty read, as the last";
+    EXPECT_GE(calls.size(), 4u) << "at most 16384 bytes a read";
+    for (size_t i = 0; i + 1 < calls.size(); ++i)
+        EXPECT_EQ(std::string::npos, calls[i].find('!')) << "only the final read is the last";
+}
+
+// A clock the test moves by hand.
+DWORD fake_now = 0;
+DWORD WINAPI fake_clock() { return fake_now; }
+
+TEST(ByteCounter, ShowsTheFirstTotalTheLastAndAtMostOnePerInterval) {
+    const struct Call {
+        DWORD at_ms;
+        DWORD total;
+        bool last;
+    } calls[] = {
+        {1000, 1024, false},   // first: shown
+        {1001, 2048, false},   // too soon
+        {1049, 3072, false},   // still too soon
+        {1050, 4096, false},   // 50 ms after the first shown: shown
+        {1060, 5120, false},   // too soon
+        {1200, 5120, false},   // time enough: shown
+        {1300, 5120, false},   // time enough but the same total: not again
+        {1301, 6144, true},    // last: shown at once
+        {1302, 6144, true},    // the final read repeats it: not again
+    };
+    CounterDialog dialog;
+    ByteCounter counter(dialog.window(), fake_clock);
+    for (const Call& call : calls) {
+        fake_now = call.at_ms;
+        ByteCounter::show(&counter, call.total, call.last);
+    }
+    EXPECT_EQ((std::vector<std::wstring>{L"1024 octets", L"4096 octets", L"5120 octets", L"6144 octets"}),
+              dialog.texts);
+
+    // A clock that wraps round (GetTickCount after 49.7 days) keeps the interval.
+    CounterDialog wrapped;
+    ByteCounter across(wrapped.window(), fake_clock);
+    for (const Call& call : {Call{0xFFFFFFF0u, 1, false}, Call{0x10u, 2, false}, Call{0x30u, 3, false}}) {
+        fake_now = call.at_ms;
+        ByteCounter::show(&across, call.total, call.last);
+    }
+    EXPECT_EQ((std::vector<std::wstring>{L"1 octets", L"3 octets"}), wrapped.texts);
 }
 
 TEST_F(Http, StatusErrorsHaveTheirTexts) {

@@ -11,6 +11,7 @@ it through files in its state folder, which they reach through Wine's Z: drive:
                 {"body_hex": "..."} or {"body_size": n} (n bytes of 'x'), with
                 "close": true to drop the connection after the reply,
                 "hang_up": true to drop it without any reply,
+                "silence": s to hold the connection s seconds without a byte, then drop it,
                 "headers": {name: value} for more reply header lines,
                 "announce": n to give n as the Content-Length whatever the
                 body's size, then drop the connection after the body (a
@@ -103,6 +104,10 @@ class Site:
                 self.record([connection_id, method, path, head.hex(), body.hex()])
                 reply = self.reply_for(path)
                 if reply.get("hang_up"):
+                    return
+                if "silence" in reply:
+                    # Holds the connection without a byte, as a stalled server does.
+                    time.sleep(float(reply["silence"]))
                     return
                 if "body_hex" in reply:
                     payload = bytes.fromhex(reply["body_hex"])

@@ -2,6 +2,7 @@
 // window manager under Wine.
 #include "net/site_constants.h"
 #include "resources/resource_ids.h"
+#include "base/unique_handle.h"
 #include "tests/support/test_support.h"
 #include "tests/support/window_driver.h"
 #include "ui/commands.h"
@@ -10,7 +11,12 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <oleacc.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -87,10 +93,11 @@ struct ControlLayout {
     bool gui_font;
 };
 
-TEST_F(MainWindowTest, TenControlsInOrder) {
+// The ten controls as laid out at 96 DPI, in creation order.
+std::vector<ControlLayout> main_window_layout() {
     const DWORD push = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
     const DWORD label = WS_CHILD | WS_VISIBLE | SS_LEFT;
-    const std::vector<ControlLayout> expected = {
+    return {
         {L"Button", L"Rafraîchir", push, 220, 4, 75, 25, true},
         {L"Button", L"Lancer WoW", push, 205, 110, 90, 25, true},
         {L"Button", L"Envoi des données", push, 300, 110, 105, 25, true},
@@ -102,10 +109,18 @@ TEST_F(MainWindowTest, TenControlsInOrder) {
         {L"ComboBox", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWNLIST, 55, 6, 160, -1, true},
         {L"msctls_progress32", L"", WS_CHILD | WS_VISIBLE | PBS_SMOOTH, 20, 50, 370, 25, false},
     };
-    const HWND handles[] = {state_->refresh_button, state_->launch_button, state_->send_button,
-                            state_->account_label, state_->limit_label, state_->percent_text,
-                            state_->size_text, state_->site_link, state_->account_list,
-                            state_->fill_bar};
+}
+
+// The state's handles in the same order.
+std::vector<HWND> control_handles(const MainWindow& state) {
+    return {state.refresh_button, state.launch_button, state.send_button, state.account_label,
+            state.limit_label,    state.percent_text,  state.size_text,   state.site_link,
+            state.account_list,   state.fill_bar};
+}
+
+TEST_F(MainWindowTest, TenControlsInOrder) {
+    const std::vector<ControlLayout> expected = main_window_layout();
+    const std::vector<HWND> handles = control_handles(*state_);
     const HGDIOBJ font = GetStockObject(DEFAULT_GUI_FONT);
     HWND child = GetWindow(window_, GW_CHILD);
     for (size_t i = 0; i < expected.size(); ++i, child = GetWindow(child, GW_HWNDNEXT)) {
@@ -131,6 +146,273 @@ TEST_F(MainWindowTest, TenControlsInOrder) {
         }
     }
     EXPECT_FALSE(child) << "no further controls";
+}
+
+// ---- the screen's DPI ------------------------------------------------------
+
+// Set for the runs of this program that ScreenDpi starts; without it the
+// prefix's own 96 DPI is expected.
+constexpr wchar_t DPI_VARIABLE[] = L"PELLINPORT_TESTS_LOGPIXELS";
+
+int expected_dpi() {
+    wchar_t text[8];
+    const DWORD length = GetEnvironmentVariableW(DPI_VARIABLE, text, 8);
+    return length > 0 && length < 8 ? _wtoi(text) : USER_DEFAULT_SCREEN_DPI;
+}
+
+struct MemoryDcTraits {
+    static HDC empty() { return nullptr; }
+    static bool valid(HDC dc) { return dc != nullptr; }
+    static void close(HDC dc) { DeleteDC(dc); }
+};
+using UniqueMemoryDc = UniqueHandle<HDC, MemoryDcTraits>;
+
+int process_dpi() {
+    const UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
+    return GetDeviceCaps(dc.get(), LOGPIXELSY);
+}
+
+// A length at 96 DPI on this screen, rounded to the nearest pixel.
+int at_dpi(int pixels, int dpi) { return static_cast<int>(std::lround(pixels * dpi / 96.0)); }
+
+TEST_F(MainWindowTest, WindowAndControlsScaleWithTheScreenDpi) {
+    const int dpi = process_dpi();
+    ASSERT_EQ(expected_dpi(), dpi) << "the DPI Wine read when this process started";
+    RECT outer;
+    GetWindowRect(window_, &outer);
+    EXPECT_EQ(at_dpi(420, dpi), outer.right - outer.left);
+    EXPECT_EQ(at_dpi(200, dpi), outer.bottom - outer.top);
+    RECT client;
+    GetClientRect(window_, &client);
+    const std::vector<ControlLayout> layout = main_window_layout();
+    const std::vector<HWND> handles = control_handles(*state_);
+    for (size_t i = 0; i < layout.size(); ++i) {
+        const ControlLayout& want = layout[i];
+        SCOPED_TRACE(want.text + L" / " + want.window_class);
+        const RECT r = placement(handles[i], window_);
+        // Above 96 DPI the font outgrows the layout: "Compte:" may grow to its
+        // text and the percentage may stand after the label's (see the next test).
+        const bool grows = dpi > USER_DEFAULT_SCREEN_DPI;
+        if (grows && handles[i] == state_->percent_text) {
+            EXPECT_GE(r.left, at_dpi(want.x, dpi));
+        } else {
+            EXPECT_EQ(at_dpi(want.x, dpi), r.left);
+        }
+        EXPECT_EQ(at_dpi(want.y, dpi), r.top);
+        if (grows && handles[i] == state_->account_label) {
+            EXPECT_GE(r.right, at_dpi(want.width, dpi));
+        } else {
+            EXPECT_EQ(at_dpi(want.width, dpi), r.right);
+        }
+        if (want.height >= 0) {
+            EXPECT_EQ(at_dpi(want.height, dpi), r.bottom);
+        }
+        // The caption and menu bar grow with the system's metrics, not by the
+        // factor: the client area itself is not the 96-DPI one scaled.
+        EXPECT_LE(r.left + r.right, client.right) << "within the client area";
+        EXPECT_LE(r.top + r.bottom, client.bottom) << "within the client area";
+    }
+}
+
+struct GdiObjectTraits {
+    static HGDIOBJ empty() { return nullptr; }
+    static bool valid(HGDIOBJ object) { return object != nullptr; }
+    static void close(HGDIOBJ object) { DeleteObject(object); }
+};
+using UniqueGdiObject = UniqueHandle<HGDIOBJ, GdiObjectTraits>;
+
+struct ScreenDcTraits {
+    static HDC empty() { return nullptr; }
+    static bool valid(HDC dc) { return dc != nullptr; }
+    static void close(HDC dc) { ReleaseDC(nullptr, dc); }
+};
+using UniqueScreenDc = UniqueHandle<HDC, ScreenDcTraits>;
+
+// The pixels a text covers when drawn in a control's font from (0, 0) in a
+// box width wide, unclipped: what the player sees of it. The ink is measured,
+// not the extent, since Wine's extents run wider than the glyphs it draws at
+// 96 DPI; and it is drawn on a bitmap of the screen's own kind, since Wine's
+// bitmaps in memory draw the same text to another width.
+RECT ink_of(HWND control, const std::wstring& text, int width, UINT format) {
+    constexpr int ROOM = 1000;  // wider and taller than any text here
+    const UniqueScreenDc screen(GetDC(nullptr));
+    const UniqueMemoryDc dc(CreateCompatibleDC(screen.get()));
+    const UniqueGdiObject bitmap(CreateCompatibleBitmap(screen.get(), ROOM, ROOM));
+    if (!dc || !bitmap) return RECT{};
+    const HGDIOBJ old_bitmap = SelectObject(dc.get(), bitmap.get());
+    const HGDIOBJ old_font =
+        SelectObject(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    PatBlt(dc.get(), 0, 0, ROOM, ROOM, WHITENESS);
+    SetTextColor(dc.get(), RGB(0, 0, 0));
+    SetBkMode(dc.get(), TRANSPARENT);
+    RECT box{0, 0, width, ROOM};
+    DrawTextW(dc.get(), text.c_str(), -1, &box, format);
+    SelectObject(dc.get(), old_font);
+    SelectObject(dc.get(), old_bitmap);
+
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = ROOM;
+    info.bmiHeader.biHeight = -ROOM;  // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    std::vector<DWORD> pixels(static_cast<size_t>(ROOM) * ROOM);
+    if (GetDIBits(dc.get(), static_cast<HBITMAP>(bitmap.get()), 0, ROOM, pixels.data(), &info,
+                  DIB_RGB_COLORS) != ROOM)
+        return RECT{};
+    RECT ink{ROOM, ROOM, 0, 0};
+    for (int y = 0; y < ROOM; ++y)
+        for (int x = 0; x < ROOM; ++x)
+            if ((pixels[static_cast<size_t>(y) * ROOM + x] & 0xFFFFFF) != 0xFFFFFF) {
+                ink.left = std::min<LONG>(ink.left, x);
+                ink.top = std::min<LONG>(ink.top, y);
+                ink.right = std::max<LONG>(ink.right, x + 1);
+                ink.bottom = std::max<LONG>(ink.bottom, y + 1);
+            }
+    return ink;
+}
+
+bool overlap(const RECT& a, const RECT& b) {
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+// Keeps the text clear of the button's 3D frame (2 px) and its focus rectangle.
+constexpr int BUTTON_MARGIN = 3;
+
+TEST_F(MainWindowTest, EveryTextFitsItsControl) {
+    // The percentage and size as a full data file shows them, the longest a
+    // player sees; every other control with the text it was created with.
+    const struct {
+        HWND MainWindow::*control;
+        const wchar_t* shown;  // null: its own text
+    } texts[] = {
+        {&MainWindow::refresh_button, nullptr},       {&MainWindow::launch_button, nullptr},
+        {&MainWindow::send_button, nullptr},          {&MainWindow::account_label, nullptr},
+        {&MainWindow::limit_label, nullptr},          {&MainWindow::percent_text, L"100.0%"},
+        {&MainWindow::size_text, L"1536Ko / 1536Ko"}, {&MainWindow::site_link, nullptr},
+    };
+    // Where each control shows something: a label its ink, since labels on one
+    // line have overlapping boxes by design; any other control its box.
+    std::vector<std::pair<HWND, RECT>> shown;
+    for (HWND control : control_handles(*state_)) {
+        const RECT box = placement(control, window_);
+        shown.push_back({control, RECT{box.left, box.top, box.left + box.right, box.top + box.bottom}});
+    }
+    for (const auto& entry : texts) {
+        const HWND control = state_->*entry.control;
+        if (entry.shown) SetWindowTextW(control, entry.shown);
+        const std::wstring text = window_text(control);
+        SCOPED_TRACE(text);
+        ASSERT_FALSE(text.empty());
+        const RECT box = placement(control, window_);
+        if (lstrcmpiW(class_name(control).c_str(), L"Button") == 0) {
+            // One line, centred in the frame.
+            const RECT ink = ink_of(control, text, box.right, DT_SINGLELINE);
+            EXPECT_LE(ink.right - ink.left, box.right - 2 * BUTTON_MARGIN);
+            EXPECT_LE(ink.bottom - ink.top, box.bottom - 2 * BUTTON_MARGIN);
+            continue;
+        }
+        // A label wraps at its width as the STATIC class does: a wrapped or
+        // cut line shows here as ink below or beside the box.
+        const RECT ink = ink_of(control, text, box.right, DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS);
+        EXPECT_LE(ink.right, box.right);
+        EXPECT_LE(ink.bottom, box.bottom);
+        for (auto& place : shown)
+            if (place.first == control)
+                place.second = RECT{box.left + ink.left, box.top + ink.top, box.left + ink.right,
+                                    box.top + ink.bottom};
+    }
+    for (const auto& one : shown)
+        for (const auto& other : shown)
+            if (one.first < other.first) {
+                EXPECT_FALSE(overlap(one.second, other.second))
+                    << "\"" << window_text(one.first) << "\" " << class_name(one.first)
+                    << " and \"" << window_text(other.first) << "\" " << class_name(other.first);
+            }
+}
+
+// Sets the DPI that Wine reads when a process starts, and puts back what was
+// there before (or nothing) when it goes away, the test failed or not: the
+// other tests in this prefix expect 96.
+class LogPixelsScope {
+public:
+    explicit LogPixelsScope(DWORD dpi) {
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, DESKTOP_KEY, 0, nullptr, 0,
+                            KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key_.put(),
+                            nullptr) != ERROR_SUCCESS)
+            return;
+        previous_size_ = sizeof(previous_);
+        had_value_ = RegQueryValueExW(key_.get(), LOG_PIXELS, nullptr, &previous_type_, previous_,
+                                      &previous_size_) == ERROR_SUCCESS;
+        set_ = RegSetValueExW(key_.get(), LOG_PIXELS, 0, REG_DWORD,
+                              reinterpret_cast<const BYTE*>(&dpi), sizeof(dpi)) == ERROR_SUCCESS;
+    }
+    ~LogPixelsScope() {
+        if (!key_) return;
+        if (had_value_)
+            RegSetValueExW(key_.get(), LOG_PIXELS, 0, previous_type_, previous_, previous_size_);
+        else
+            RegDeleteValueW(key_.get(), LOG_PIXELS);
+    }
+    LogPixelsScope(const LogPixelsScope&) = delete;
+    LogPixelsScope& operator=(const LogPixelsScope&) = delete;
+    bool set() const { return set_; }
+
+private:
+    static constexpr wchar_t DESKTOP_KEY[] = L"Control Panel\\Desktop";
+    static constexpr wchar_t LOG_PIXELS[] = L"LogPixels";
+    UniqueHkey key_;
+    bool had_value_ = false;
+    bool set_ = false;
+    DWORD previous_type_ = 0;
+    BYTE previous_[64] = {};
+    DWORD previous_size_ = 0;
+};
+
+// This test program again, limited to the filter, with this process's output;
+// its exit code, or STILL_ACTIVE when it does not end.
+DWORD run_this_program(const std::wstring& filter, int dpi) {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return STILL_ACTIVE;
+    std::wstring command = L"\"" + std::wstring(path) + L"\" --gtest_filter=" + filter;
+    SetEnvironmentVariableW(DPI_VARIABLE, std::to_wstring(dpi).c_str());
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION info{};
+    const BOOL started = CreateProcessW(path, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                        nullptr, &startup, &info);
+    SetEnvironmentVariableW(DPI_VARIABLE, nullptr);
+    if (!started) return STILL_ACTIVE;
+    const UniqueKernelHandle process(info.hProcess);
+    const UniqueKernelHandle thread(info.hThread);
+    if (WaitForSingleObject(process.get(), 120000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.get(), 1);
+        return STILL_ACTIVE;
+    }
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process.get(), &code);
+    return code;
+}
+
+// The two tests above, in a run of this program started at each larger DPI
+// (this one runs them at 96).
+TEST(ScreenDpi, WindowAndTextsAt144And192) {
+    fflush(stdout);
+    for (const int dpi : {144, 192}) {
+        SCOPED_TRACE(dpi);
+        LogPixelsScope log_pixels(static_cast<DWORD>(dpi));
+        ASSERT_TRUE(log_pixels.set());
+        EXPECT_EQ(0u, run_this_program(L"MainWindowTest.WindowAndControlsScaleWithTheScreenDpi:"
+                                       L"MainWindowTest.EveryTextFitsItsControl",
+                                       dpi))
+            << "see the output of the run at this DPI above";
+    }
 }
 
 TEST_F(MainWindowTest, FillBarGoesFromZeroToHundredByOne) {
@@ -177,6 +459,136 @@ TEST_F(MainWindowTest, StartupMessagePostedOnceAfterFirstShow) {
     pump_messages();
     EXPECT_EQ(1, startup_messages);
     EXPECT_TRUE(state_->first_show_seen);
+}
+
+// ---- the account list's name for screen readers ----------------------------
+
+// Stands in for Windows' annotation service, which Wine's oleacc only stubs:
+// registered in this process under its class, it records what it is asked.
+class RecordedAnnotations : public IAccPropServices, public IClassFactory {
+public:
+    struct Call {
+        HWND window;
+        DWORD object, child;
+        bool name;  // PROPID_ACC_NAME is the (or one) property
+        std::wstring text;
+    };
+    std::vector<Call> set, cleared;
+
+    // IUnknown, for both interfaces: a stack object, never freed through COM.
+    HRESULT WINAPI QueryInterface(REFIID iid, void** out) override {
+        if (iid == IID_IUnknown || iid == IID_IAccPropServices)
+            *out = static_cast<IAccPropServices*>(this);
+        else if (iid == IID_IClassFactory)
+            *out = static_cast<IClassFactory*>(this);
+        else
+            *out = nullptr;
+        return *out ? S_OK : E_NOINTERFACE;
+    }
+    ULONG WINAPI AddRef() override { return 2; }
+    ULONG WINAPI Release() override { return 1; }
+
+    HRESULT WINAPI CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+        return outer ? CLASS_E_NOAGGREGATION : QueryInterface(iid, out);
+    }
+    HRESULT WINAPI LockServer(BOOL) override { return S_OK; }
+
+    HRESULT WINAPI SetHwndPropStr(HWND window, DWORD object, DWORD child, MSAAPROPID property,
+                                  LPCWSTR text) override {
+        set.push_back({window, object, child, property == PROPID_ACC_NAME, text ? text : L""});
+        return S_OK;
+    }
+    HRESULT WINAPI ClearHwndProps(HWND window, DWORD object, DWORD child,
+                                  const MSAAPROPID* properties, int count) override {
+        bool name = false;
+        for (int i = 0; i < count; ++i) name = name || properties[i] == PROPID_ACC_NAME;
+        cleared.push_back({window, object, child, name, L""});
+        return S_OK;
+    }
+
+    // Nothing else is the window's to call.
+    HRESULT WINAPI SetPropValue(const BYTE*, DWORD, MSAAPROPID, VARIANT) override { return E_NOTIMPL; }
+    HRESULT WINAPI SetPropServer(const BYTE*, DWORD, const MSAAPROPID*, int, IAccPropServer*,
+                                 AnnoScope) override { return E_NOTIMPL; }
+    HRESULT WINAPI ClearProps(const BYTE*, DWORD, const MSAAPROPID*, int) override { return E_NOTIMPL; }
+    HRESULT WINAPI SetHwndProp(HWND, DWORD, DWORD, MSAAPROPID, VARIANT) override { return E_NOTIMPL; }
+    HRESULT WINAPI SetHwndPropServer(HWND, DWORD, DWORD, const MSAAPROPID*, int, IAccPropServer*,
+                                     AnnoScope) override { return E_NOTIMPL; }
+    HRESULT WINAPI ComposeHwndIdentityString(HWND, DWORD, DWORD, BYTE**, DWORD*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT WINAPI DecomposeHwndIdentityString(const BYTE*, DWORD, HWND*, DWORD*, DWORD*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT WINAPI SetHmenuProp(HMENU, DWORD, MSAAPROPID, VARIANT) override { return E_NOTIMPL; }
+    HRESULT WINAPI SetHmenuPropStr(HMENU, DWORD, MSAAPROPID, LPCWSTR) override { return E_NOTIMPL; }
+    HRESULT WINAPI SetHmenuPropServer(HMENU, DWORD, const MSAAPROPID*, int, IAccPropServer*,
+                                      AnnoScope) override { return E_NOTIMPL; }
+    HRESULT WINAPI ClearHmenuProps(HMENU, DWORD, const MSAAPROPID*, int) override { return E_NOTIMPL; }
+    HRESULT WINAPI ComposeHmenuIdentityString(HMENU, DWORD, BYTE**, DWORD*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT WINAPI DecomposeHmenuIdentityString(const BYTE*, DWORD, HMENU*, DWORD*) override {
+        return E_NOTIMPL;
+    }
+};
+
+// COM on this thread, with the stand-in registered, for the life of the object.
+class AnnotationsStandIn {
+public:
+    AnnotationsStandIn() {
+        com_ = SUCCEEDED(CoInitialize(nullptr));
+        registered_ = com_ && SUCCEEDED(CoRegisterClassObject(
+                                  CLSID_AccPropServices, static_cast<IClassFactory*>(&record),
+                                  CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_));
+    }
+    ~AnnotationsStandIn() {
+        if (registered_) CoRevokeClassObject(cookie_);
+        if (com_) CoUninitialize();
+    }
+    AnnotationsStandIn(const AnnotationsStandIn&) = delete;
+    AnnotationsStandIn& operator=(const AnnotationsStandIn&) = delete;
+    bool ready() const { return registered_; }
+    RecordedAnnotations record;
+
+private:
+    bool com_ = false;
+    bool registered_ = false;
+    DWORD cookie_ = 0;
+};
+
+TEST(AccountList, IsNamedByItsLabelForScreenReaders) {
+    AnnotationsStandIn annotations;
+    ASSERT_TRUE(annotations.ready());
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    register_main_window_class(GetModuleHandleW(nullptr));  // once per process is enough
+    ScratchKey registry;
+    SettingsKey settings = open_settings(registry);
+    HWND window = create_main_window(GetModuleHandleW(nullptr), &settings);
+    ASSERT_TRUE(window);
+    const MainWindow* state = main_window_state(window);
+    ASSERT_TRUE(state);
+    const HWND list = state->account_list;
+    const std::wstring label = window_text(state->account_label);
+
+    ASSERT_EQ(1u, annotations.record.set.size());
+    const RecordedAnnotations::Call& named = annotations.record.set[0];
+    EXPECT_EQ(list, named.window);
+    EXPECT_EQ(static_cast<DWORD>(OBJID_CLIENT), named.object);
+    EXPECT_EQ(static_cast<DWORD>(CHILDID_SELF), named.child);
+    EXPECT_TRUE(named.name);
+    EXPECT_EQ(label, named.text);
+    EXPECT_TRUE(annotations.record.cleared.empty()) << "kept while the window lives";
+
+    DestroyWindow(window);
+    pump_messages();
+    ASSERT_EQ(1u, annotations.record.cleared.size()) << "cleared with the window";
+    const RecordedAnnotations::Call& cleared = annotations.record.cleared[0];
+    EXPECT_EQ(list, cleared.window);
+    EXPECT_EQ(static_cast<DWORD>(OBJID_CLIENT), cleared.object);
+    EXPECT_EQ(static_cast<DWORD>(CHILDID_SELF), cleared.child);
+    EXPECT_TRUE(cleared.name);
 }
 
 struct MenuItemLayout {

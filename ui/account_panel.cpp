@@ -4,6 +4,7 @@
 #include "game/game_constants.h"
 #include "game/game_files.h"
 #include "game/purge_flag.h"
+#include "ui/keyboard_focus.h"
 #include "ui/show_outcome.h"
 
 #include <commctrl.h>
@@ -250,5 +251,6 @@ void refresh_data_file_panel(MainWindow& state) {
     bool already_sent = true;
     const bool sendable =
         edit_purge_flag(data_file, already_sent, PURGE_READ) == OUTCOME_OK && !already_sent;
+    if (!sendable) hand_off_focus(state, state.send_button);
     EnableWindow(state.send_button, sendable ? TRUE : FALSE);
 }

@@ -138,6 +138,12 @@ void on_startup_message(MainWindow& state) {
 }
 
 bool on_command(MainWindow& state, WPARAM wparam, LPARAM lparam) {
+    // Enter, from IsDialogMessageW: the controls have no id, so it comes as
+    // IDOK, and it presses the control that has the focus as a click would.
+    if (LOWORD(wparam) == IDOK && HIWORD(wparam) == BN_CLICKED) {
+        HWND focused = lparam ? reinterpret_cast<HWND>(lparam) : GetFocus();
+        return on_control_command(state, focused, BN_CLICKED);
+    }
     if (lparam == 0) return on_menu_command(state, LOWORD(wparam));
     return on_control_command(state, reinterpret_cast<HWND>(lparam), HIWORD(wparam));
 }

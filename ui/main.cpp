@@ -2,6 +2,7 @@
 // main window and its message loop.
 #include "settings/settings_store.h"
 #include "base/unique_handle.h"
+#include "ui/keyboard_focus.h"
 #include "ui/main_window.h"
 #include "ui/show_outcome.h"
 
@@ -33,9 +34,10 @@ private:
     bool ready_;
 };
 
-void run_message_loop() {
+void run_message_loop(HWND window) {
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (take_dialog_keys(window, message)) continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
@@ -65,6 +67,6 @@ int WINAPI wWinMain(HINSTANCE module, HINSTANCE, PWSTR, int show_command) {
     HWND window = create_main_window(module, &settings);
     if (!window) return 0;
     ShowWindow(window, show_command);
-    run_message_loop();
+    run_message_loop(window);
     return 0;
 }

@@ -4,7 +4,10 @@
 #include "resources/program_version.h"
 #include "resources/resource_ids.h"
 #include "base/text_util.h"
+#include "base/unique_handle.h"
+#include "ui/accessible_name.h"
 #include "ui/commands.h"
+#include "ui/keyboard_focus.h"
 #include "ui/link_style.h"
 
 #include <commctrl.h>
@@ -25,11 +28,72 @@ constexpr UINT WM_STARTUP = WM_APP;
 constexpr wchar_t PROGRESS_DIALOG_TEMPLATE[] = L"PROGRESSDIALOG";
 constexpr wchar_t OPTIONS_DIALOG_TEMPLATE[] = L"OPTIONSDIALOG";
 constexpr wchar_t PRESENTATION_DIALOG_TEMPLATE[] = L"PRESENTATIONDIALOG";
+// Shown beside the account list, and the name a screen reader gives the list.
+constexpr wchar_t ACCOUNT_LABEL_TEXT[] = L"Compte:";
+
+// GetDC(nullptr) is given back with ReleaseDC(nullptr, ...).
+struct ScreenDcTraits {
+    static HDC empty() noexcept { return nullptr; }
+    static bool valid(HDC dc) noexcept { return dc != nullptr; }
+    static void close(HDC dc) noexcept { ReleaseDC(nullptr, dc); }
+};
+using UniqueScreenDc = UniqueHandle<HDC, ScreenDcTraits>;
+
+// The system DPI, which the manifest declares the program follows; the
+// layout below is drawn for 96.
+int screen_dpi() {
+    const UniqueScreenDc screen(GetDC(nullptr));
+    const int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0;
+    return dpi > 0 ? dpi : USER_DEFAULT_SCREEN_DPI;
+}
+
+int to_screen(int pixels, int dpi) {
+    return pixels == CW_USEDEFAULT ? pixels : MulDiv(pixels, dpi, USER_DEFAULT_SCREEN_DPI);
+}
 
 HFONT gui_font() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
 
 void set_gui_font(HWND control) {
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(gui_font()), TRUE);
+}
+
+// A child's rectangle in its parent's client coordinates.
+RECT child_rect(HWND child) {
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+// The width of a control's text on one line, in the control's own font.
+int text_width(HWND control) {
+    wchar_t text[PATH_CAPACITY];
+    if (GetWindowTextW(control, text, PATH_CAPACITY) <= 0) return 0;
+    const UniqueScreenDc screen(GetDC(nullptr));
+    if (!screen) return 0;
+    const HGDIOBJ previous = SelectObject(
+        screen.get(), reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    RECT extent{};
+    DrawTextW(screen.get(), text, -1, &extent, DT_CALCRECT | DT_SINGLELINE);
+    SelectObject(screen.get(), previous);
+    return extent.right - extent.left;
+}
+
+// Above 96 DPI the system font grows faster than the screen (Wine draws it
+// 17 px high at 144 DPI, and wider for its height than at 96), so a label
+// laid out for 96 may no longer hold its text on one line: it grows to its
+// text, and the control after it on the line moves past it. At 96 the layout
+// stays the one drawn for it.
+void make_room_for_text(HWND label, HWND follower) {
+    const RECT box = child_rect(label);
+    const int needed = text_width(label);
+    if (needed > box.right - box.left)
+        SetWindowPos(label, nullptr, 0, 0, needed, box.bottom - box.top,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const RECT next = child_rect(follower);
+    if (next.left < box.left + needed)
+        SetWindowPos(follower, nullptr, box.left + needed, next.top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void build_title(wchar_t* title, std::size_t capacity) {
@@ -56,7 +120,7 @@ LRESULT on_create(HWND window, const CREATESTRUCTW& creation) {
     state->refresh_button = child(L"BUTTON", L"Rafraîchir", PUSH_BUTTON_STYLE, 220, 4, 75, 25);
     state->launch_button = child(L"BUTTON", L"Lancer WoW", PUSH_BUTTON_STYLE, 205, 110, 90, 25);
     state->send_button = child(L"BUTTON", L"Envoi des données", PUSH_BUTTON_STYLE, 300, 110, 105, 25);
-    state->account_label = child(L"STATIC", L"Compte:", LABEL_STYLE, 10, 10, 40, 15);
+    state->account_label = child(L"STATIC", ACCOUNT_LABEL_TEXT, LABEL_STYLE, 10, 10, 40, 15);
     state->limit_label =
         child(L"STATIC", L"Taille maximale du fichier: ", LABEL_STYLE, 110, 80, 150, 15);
     state->percent_text = child(L"STATIC", L"0%", LABEL_STYLE, 235, 80, 45, 15);
@@ -71,12 +135,22 @@ LRESULT on_create(HWND window, const CREATESTRUCTW& creation) {
     for (HWND control : {state->account_label, state->limit_label, state->percent_text,
                          state->size_text, state->site_link, state->account_list})
         set_gui_font(control);
+    if (screen_dpi() > USER_DEFAULT_SCREEN_DPI) {
+        make_room_for_text(state->account_label, state->account_list);
+        make_room_for_text(state->limit_label, state->percent_text);
+    }
     SendMessageW(state->fill_bar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
     SendMessageW(state->fill_bar, PBM_SETSTEP, 1, 0);
+    // The label cannot stand just before the list in the window order, where a
+    // screen reader would look for it: the controls keep the order they have
+    // always had. Without the name or the subclass the window still works.
+    set_accessible_name(state->account_list, ACCOUNT_LABEL_TEXT);
+    make_link_focusable(state->site_link);
     return 0;
 }
 
 LRESULT on_destroy(HWND window, MainWindow* state) {
+    clear_accessible_name(state->account_list);
     SetWindowLongPtrW(window, GWLP_USERDATA, 0);
     delete state;
     PostQuitMessage(0);
@@ -106,8 +180,10 @@ bool on_set_cursor(const MainWindow& state, HWND under_pointer, WORD hit_test) {
 
 HWND make_window(const wchar_t* class_name, const wchar_t* text, DWORD style, int x, int y,
                  int width, int height, HWND parent, HINSTANCE module, void* parameter) {
-    HWND window = CreateWindowExW(WS_EX_WINDOWEDGE, class_name, text, style, x, y, width, height,
-                                  parent, nullptr, module, parameter);
+    const int dpi = screen_dpi();
+    HWND window = CreateWindowExW(WS_EX_WINDOWEDGE, class_name, text, style, to_screen(x, dpi),
+                                  to_screen(y, dpi), to_screen(width, dpi),
+                                  to_screen(height, dpi), parent, nullptr, module, parameter);
     if (window && lstrcmpiW(class_name, L"BUTTON") == 0) set_gui_font(window);
     return window;
 }
@@ -150,6 +226,12 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     switch (message) {
     case WM_DESTROY:
         return on_destroy(window, state);
+    case WM_ACTIVATE:
+        on_activate(*state, wparam);
+        break;  // DefWindowProcW focuses the window, which hands the focus on
+    case WM_SETFOCUS:
+        on_window_focus(*state);
+        return 0;
     case WM_WINDOWPOSCHANGED:
         return on_window_pos_changed(*state, *reinterpret_cast<WINDOWPOS*>(lparam));
     case WM_CTLCOLORSTATIC: {

@@ -41,6 +41,9 @@ struct MainWindow {
     HWND account_list = nullptr;
     HWND fill_bar = nullptr;
 
+    // The control that had the focus when the window last went inactive.
+    HWND focus_to_restore = nullptr;
+
     bool first_show_seen = false;
     bool startup_begun = false;  // the start-up sequence runs once only
     // Set when the start-up sequence has ended; menu commands 25 and 26 wait for it.
@@ -48,7 +51,8 @@ struct MainWindow {
 };
 
 // CreateWindowExW with WS_EX_WINDOWEDGE, no menu and no id; buttons get the
-// default GUI font.
+// default GUI font. Position and size are pixels at 96 DPI, scaled to the
+// screen's DPI (CW_USEDEFAULT stays as it is).
 HWND make_window(const wchar_t* class_name, const wchar_t* text, DWORD style, int x, int y,
                  int width, int height, HWND parent, HINSTANCE module, void* parameter);
 

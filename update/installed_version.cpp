@@ -8,9 +8,6 @@
 
 namespace {
 
-constexpr char VERSION_PREFIX[] = "## Version: Version ";
-constexpr char EDITION_PREFIX[] = "## X-Version: ";
-
 constexpr wchar_t MSG_CHECK_FAILED[] =
     L"Impossible de vérifier la version locale de l'uploader.\n";
 constexpr wchar_t MSG_NO_GAME_FOLDER[] = L"Le dossier de World of Warcraft est introuvable.";
@@ -22,17 +19,6 @@ constexpr wchar_t MSG_NO_MEMORY[] = L"Mémoire insuffisante.";
 
 void set_text(char* to, const char* text) {
     std::memcpy(to, text, std::strlen(text) + 1);
-}
-
-// Takes what follows prefix on the line, when there is something and it fits
-// whole; an empty or too long value leaves the earlier one in place.
-void take_value(char* to, const char* line, std::size_t length, const char* prefix) {
-    const std::size_t prefix_length = std::strlen(prefix);
-    if (length <= prefix_length || std::memcmp(line, prefix, prefix_length) != 0) return;
-    const std::size_t value_length = length - prefix_length;
-    if (value_length >= INSTALLED_VERSION_CAPACITY) return;
-    std::memcpy(to, line + prefix_length, value_length);
-    to[value_length] = 0;
 }
 
 }  // namespace
@@ -68,14 +54,7 @@ Outcome read_installed_version(char* edition, const SettingsKey& settings, char*
         return report(message, OUTCOME_ERROR, MSG_CHECK_FAILED, MSG_TOO_LARGE);
     text[count] = 0;
 
-    for (std::size_t pos = 0; pos < count;) {
-        const char* line = text.get() + pos;
-        std::size_t length = 0;
-        while (line[length] != '\r' && line[length] != 0) ++length;
-        take_value(version, line, length, VERSION_PREFIX);
-        if (edition) take_value(edition, line, length, EDITION_PREFIX);
-        pos += length + 2;  // the CR and the LF taken to follow it
-    }
+    scan_toc_lines(text.get(), count, version, edition);
 
     if (edition && edition[0] == 0) set_text(edition, INSTALLED_EDITION_LIGHT);
     if (version[0] != 0) return OUTCOME_OK;

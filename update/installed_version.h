@@ -4,14 +4,12 @@
 
 #include "base/outcome.h"
 #include "settings/settings_store.h"
+#include "update/toc_scan.h"
 
 #include <windows.h>
 
 #include <cstddef>
 
-// Room for a version or an edition: 259 bytes and the terminator. A longer
-// value is not used at all, never cut: a cut version could equal the site's.
-constexpr std::size_t INSTALLED_VERSION_CAPACITY = 260;
 // The .toc's edition values; "Light" also when the file names none.
 constexpr char INSTALLED_EDITION_LIGHT[] = "Light";
 constexpr char INSTALLED_EDITION_FULL[] = "Full";

@@ -3,6 +3,7 @@
 #include "base/text_util.h"
 
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 

@@ -3,7 +3,10 @@
 // before anything is fetched or written.
 #pragma once
 
-#include "net/http_client.h"
+#include "net/reply_lines.h"
+
+#include <cstddef>
+#include <cstdint>
 
 // The bar's range is 16 bits and the download phase needs N + 1 of it.
 constexpr std::int32_t RELEASE_LIST_MAX_FILES = 65534;

@@ -217,8 +217,9 @@ bool UpdateRun::download(std::int32_t index) {
     message_[0] = 0;
     if (!client_.request) return fail_transfer(MSG_NO_PRIOR_REQUEST);
     DWORD received = 0;
+    ByteCounter counter(report_.dialog());
     if (http_read_reply(message_, &received, client_, buffer_.get(), UPDATE_BUFFER_BYTES,
-                        counter_ ? WorkerReport::show_bytes : nullptr, report_.dialog()) != OUTCOME_OK)
+                        counter_ ? ByteCounter::show : nullptr, &counter) != OUTCOME_OK)
         return fail_transfer(message_);
     set_reply(REPLY_BINARY, reply_, static_cast<std::int32_t>(received), buffer_.get());
     if (reply_.mode != REPLY_BINARY) return fail_transfer(MSG_NO_MEMORY);

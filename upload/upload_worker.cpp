@@ -134,8 +134,9 @@ bool UploadRun::check_data_file() {
 
 // Sends the form and reads the reply, which must be exactly "OK".
 bool UploadRun::post_and_expect_ok(const wchar_t* path, bool counter, bool clears_counter) {
-    if (http_send(L"POST", message_, client_, path, &form_, counter ? WorkerReport::show_bytes : nullptr,
-                  report_.dialog()) != OUTCOME_OK)
+    ByteCounter bytes(report_.dialog());
+    if (http_send(L"POST", message_, client_, path, &form_, counter ? ByteCounter::show : nullptr,
+                  &bytes) != OUTCOME_OK)
         return fail(message_, clears_counter);
     message_[0] = 0;
     if (!client_.request)
@@ -179,6 +180,10 @@ bool UploadRun::send_file() {
     DWORD count = 0;
     if (!data_file_->read(buffer_.get(), UPLOAD_BUFFER_BYTES, &count) || count == 0)
         return fail(MSG_FILE_UNREADABLE);
+    // A full buffer may be the start of a file that grew since it was checked:
+    // its cut beginning must not reach the site as if it were the whole.
+    if (count == UPLOAD_BUFFER_BYTES && check_data_file_size(*data_file_, message_) != OUTCOME_OK)
+        return fail(message_);
     if (!add_field(form_, FIELD_FILE, buffer_.get(), static_cast<std::int32_t>(count),
                    UPLOAD_FILE_NAME))
         return fail(MSG_NO_MEMORY);

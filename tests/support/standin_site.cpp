@@ -43,6 +43,7 @@ std::string reply_json(const SiteReply& reply) {
         out << ", \"body_hex\": \"" << hex_encode(reply.body) << "\"";
     if (reply.close) out << ", \"close\": true";
     if (reply.hang_up) out << ", \"hang_up\": true";
+    if (reply.silence > 0) out << ", \"silence\": " << reply.silence;
     if (reply.chunked) out << ", \"chunked\": true";
     if (reply.announce >= 0) out << ", \"announce\": " << reply.announce;
     if (!reply.headers.empty()) {

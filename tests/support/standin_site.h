@@ -27,6 +27,7 @@ struct SiteReply {
     // connection is dropped after the body.
     long long announce = -1;
     bool chunked = false;   // chunked transfer coding, no Content-Length
+    double silence = 0;     // when > 0: hold the connection that many seconds, then drop it
 };
 
 class StandinSite {

@@ -104,6 +104,40 @@ void press_button(HWND dialog, int id) {
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
 }
 
+void press_key(WORD key, bool with_shift) {
+    INPUT inputs[4] = {};
+    UINT count = 0;
+    auto add = [&](WORD code, bool up) {
+        inputs[count].type = INPUT_KEYBOARD;
+        inputs[count].ki.wVk = code;
+        inputs[count].ki.wScan = static_cast<WORD>(MapVirtualKeyW(code, MAPVK_VK_TO_VSC));
+        inputs[count].ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        ++count;
+    };
+    if (with_shift) add(VK_SHIFT, false);
+    add(key, false);
+    add(key, true);
+    if (with_shift) add(VK_SHIFT, true);
+    SendInput(count, inputs, sizeof(INPUT));
+}
+
+bool bring_to_front(HWND window, DWORD timeout_ms) {
+    const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    do {
+        if (GetForegroundWindow() == window) return true;
+        SetForegroundWindow(window);
+        Sleep(50);
+    } while (GetTickCount64() < deadline);
+    return GetForegroundWindow() == window;
+}
+
+HWND focused_in(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+    return info.hwndFocus;
+}
+
 RunningProgram::RunningProgram(const std::wstring& exe_path, const std::wstring& arguments) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);

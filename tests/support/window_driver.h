@@ -34,6 +34,19 @@ std::wstring message_box_icon(HWND box);
 // Presses a dialog's button by id, as a click would.
 void press_button(HWND dialog, int id);
 
+// A key pressed and released as a keyboard does it (SendInput), with Shift
+// held around it when asked: it goes to the window in the foreground, and the
+// Shift changes GetKeyState there, which a posted message does not.
+void press_key(WORD key, bool with_shift = false);
+
+// Makes a top-level window, of any process, the foreground window; false when
+// it is not within the timeout.
+bool bring_to_front(HWND window, DWORD timeout_ms = 5000);
+
+// The window that has the keyboard focus in the thread of the given window
+// (another process's too), or null.
+HWND focused_in(HWND window);
+
 // A started program; the process is killed if still running at destruction.
 class RunningProgram {
 public:
