@@ -370,13 +370,16 @@ private:
     DWORD previous_size_ = 0;
 };
 
-// This test program again, limited to the filter, with this process's output;
-// its exit code, or STILL_ACTIVE when it does not end.
-DWORD run_this_program(const std::wstring& filter, int dpi) {
+// This test program again, at the given DPI, limited to the filter, with this
+// process's output; its report (GoogleTest's XML), empty when it did not end.
+std::string run_this_program(const std::wstring& filter, int dpi) {
     wchar_t path[MAX_PATH];
     const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return STILL_ACTIVE;
-    std::wstring command = L"\"" + std::wstring(path) + L"\" --gtest_filter=" + filter;
+    if (length == 0 || length >= MAX_PATH) return "";
+    const ScratchFolder folder;
+    const std::wstring report = folder.path() + L"report.xml";
+    std::wstring command = L"\"" + std::wstring(path) + L"\" --gtest_filter=" + filter +
+                           L" --gtest_output=xml:" + report;
     SetEnvironmentVariableW(DPI_VARIABLE, std::to_wstring(dpi).c_str());
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
@@ -388,30 +391,30 @@ DWORD run_this_program(const std::wstring& filter, int dpi) {
     const BOOL started = CreateProcessW(path, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
                                         nullptr, &startup, &info);
     SetEnvironmentVariableW(DPI_VARIABLE, nullptr);
-    if (!started) return STILL_ACTIVE;
+    if (!started) return "";
     const UniqueKernelHandle process(info.hProcess);
     const UniqueKernelHandle thread(info.hThread);
     if (WaitForSingleObject(process.get(), 120000) != WAIT_OBJECT_0) {
         TerminateProcess(process.get(), 1);
-        return STILL_ACTIVE;
+        return "";
     }
-    DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(process.get(), &code);
-    return code;
+    return read_whole_file(report);
 }
 
 // The two tests above, in a run of this program started at each larger DPI
-// (this one runs them at 96).
+// (this one runs them at 96). A run that ends early writes no report.
 TEST(ScreenDpi, WindowAndTextsAt144And192) {
     fflush(stdout);
     for (const int dpi : {144, 192}) {
         SCOPED_TRACE(dpi);
         LogPixelsScope log_pixels(static_cast<DWORD>(dpi));
         ASSERT_TRUE(log_pixels.set());
-        EXPECT_EQ(0u, run_this_program(L"MainWindowTest.WindowAndControlsScaleWithTheScreenDpi:"
-                                       L"MainWindowTest.EveryTextFitsItsControl",
-                                       dpi))
-            << "see the output of the run at this DPI above";
+        const std::string report =
+            run_this_program(L"MainWindowTest.WindowAndControlsScaleWithTheScreenDpi:"
+                             L"MainWindowTest.EveryTextFitsItsControl",
+                             dpi);
+        EXPECT_NE(std::string::npos, report.find("<testsuites tests=\"2\" failures=\"0\""))
+            << "see the output of the run at this DPI above; its report:\n" << report;
     }
 }
 

@@ -143,7 +143,7 @@ LRESULT on_create(HWND window, const CREATESTRUCTW& creation) {
     SendMessageW(state->fill_bar, PBM_SETSTEP, 1, 0);
     // The label cannot stand just before the list in the window order, where a
     // screen reader would look for it: the controls keep the order they have
-    // always had. Without the name or the subclass the window still works.
+    // always had. Neither call failing keeps the window from working.
     set_accessible_name(state->account_list, ACCOUNT_LABEL_TEXT);
     make_link_focusable(state->site_link);
     return 0;
