@@ -123,6 +123,17 @@ protected:
         EXPECT_FALSE(r.closed_by_itself);
         EXPECT_NE(L"", r.status);
     }
+    // Settings the upload cannot use: it stops before the site, the values
+    // and the data file as they were.
+    void expect_upload_refused_before_any_request() {
+        registry_before_ = values_of(registry_);
+        accept_upload();
+        const ProgressRecord r = upload();
+        expect_failure_end(r);
+        EXPECT_TRUE(site_.requests().empty());
+        EXPECT_EQ(registry_before_, values_of(registry_));
+        EXPECT_EQ(FALSE_DATA, read_whole_file(data_path_));
+    }
     void expect_nothing_changed() {
         EXPECT_TRUE(game_before_ == folder_tree(game_.path())) << "the game folder is as it was";
         EXPECT_EQ(registry_before_, values_of(registry_)) << "the settings are as they were";
@@ -361,26 +372,14 @@ TEST_F(Fault, SettingsOfTheWrongType_ReadAsMissing_NothingSent_ValuesStay) {
     const DWORD number = 42;
     registry_.set_raw(VALUE_USERNAME, REG_DWORD, &number, sizeof(number));
     registry_.set_raw(VALUE_GAME_PATH, REG_BINARY, "C:\\", 3);
-    registry_before_ = values_of(registry_);
-    accept_upload();
-    const ProgressRecord r = upload();
-    expect_failure_end(r);
-    EXPECT_TRUE(site_.requests().empty());
-    EXPECT_EQ(registry_before_, values_of(registry_));
-    EXPECT_EQ(FALSE_DATA, read_whole_file(data_path_));
+    expect_upload_refused_before_any_request();
 }
 
 TEST_F(Fault, EnormousSettingsValues_RefusedWithoutOverflow_NothingSent_ValuesStay) {
     registry_.set_text(VALUE_USERNAME, repeat(L'u', 100000));
     registry_.set_text(VALUE_GAME_PATH, game_.path() + repeat(L'g', 70000));
     registry_.set_text(VALUE_ACCOUNT, repeat(L'A', 50000));
-    registry_before_ = values_of(registry_);
-    accept_upload();
-    const ProgressRecord r = upload();
-    expect_failure_end(r);
-    EXPECT_TRUE(site_.requests().empty());
-    EXPECT_EQ(registry_before_, values_of(registry_));
-    EXPECT_EQ(FALSE_DATA, read_whole_file(data_path_));
+    expect_upload_refused_before_any_request();
 }
 
 TEST(FaultRegistry, SettingsKeyThatCannotBeCreated_NoRightsNotice_NothingOpened) {

@@ -1,5 +1,6 @@
 // The floor for start-up: a program that only registers a class and shows
-// one window, built like Pellinport.exe, for scripts/bench.
+// one window (class "BareWindow", which scripts/bench looks for), built like
+// Pellinport.exe.
 #include <windows.h>
 
 int WINAPI wWinMain(HINSTANCE module, HINSTANCE, PWSTR, int show) {

@@ -17,6 +17,7 @@
 #include "settings/settings_store.h"
 #include "tests/support/progress_recorder.h"
 #include "tests/support/test_support.h"
+#include "tests/support/window_driver.h"
 #include "ui/main_window.h"
 #include "ui/progress_dialog.h"
 
@@ -242,30 +243,9 @@ struct Started {
     }
 };
 
-struct WindowSearch {
-    DWORD process;
-    const wchar_t* window_class;
-    HWND found;
-};
-
-BOOL CALLBACK find_window(HWND window, LPARAM lparam) {
-    auto* search = reinterpret_cast<WindowSearch*>(lparam);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    wchar_t name[64] = L"";
-    GetClassNameW(window, name, 64);
-    if (process == search->process && IsWindowVisible(window) &&
-        (!search->window_class || lstrcmpW(name, search->window_class) == 0)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
+// The program's window, looked for once.
 HWND visible_window(DWORD process, const wchar_t* window_class) {
-    WindowSearch search{process, window_class, nullptr};
-    EnumWindows(find_window, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return wait_for_window(process, window_class, nullptr, 0);
 }
 
 // Requests for the release list the site has logged so far.
@@ -323,7 +303,7 @@ int bare(const std::wstring& exe, int runs) {
         if (!program.ok) return 1;
         double shown = 0;
         for (int polls = 0; polls < 30000 && shown == 0; ++polls) {
-            if (visible_window(program.info.dwProcessId, nullptr))
+            if (visible_window(program.info.dwProcessId, L"BareWindow"))
                 shown = now_ms() - started;
             else
                 Sleep(1);

@@ -48,13 +48,14 @@ BOOL CALLBACK match_window(HWND window, LPARAM param) {
 HWND wait_for_window(DWORD process_id, const wchar_t* window_class, const wchar_t* title,
                      DWORD timeout_ms) {
     const ULONGLONG deadline = GetTickCount64() + timeout_ms;
-    do {
+    for (;;) {
         Search search{process_id, window_class, title, nullptr};
         EnumWindows(match_window, reinterpret_cast<LPARAM>(&search));
         if (search.found) return search.found;
+        // A timeout of 0 looks once, without waiting.
+        if (GetTickCount64() >= deadline) return nullptr;
         Sleep(50);
-    } while (GetTickCount64() < deadline);
-    return nullptr;
+    }
 }
 
 HWND child_with_text(HWND parent, const wchar_t* window_class, const std::wstring& text) {
