@@ -109,7 +109,7 @@ protected:
         if (!window) return nullptr;
         EXPECT_TRUE(wait_until([&] {
             return release_list_requests() >= 1 && IsWindowEnabled(window) &&
-                   !wait_for_window(program.id(), L"#32770", nullptr, 0);
+                   !has_dialog(program.id());
         })) << "the start-up update ended";
         return window;
     }
@@ -613,7 +613,7 @@ TEST_F(Player, UpdateAndRefreshCommandsWorkOnceStarted) {
     ASSERT_TRUE(window);
     PostMessageW(window, WM_COMMAND, 25, 0);
     EXPECT_TRUE(wait_until([&] { return release_list_requests() == 2; })) << "menu 25 runs an update";
-    EXPECT_TRUE(wait_until([&] { return !wait_for_window(program.id(), L"#32770", nullptr, 0); }));
+    EXPECT_TRUE(wait_until([&] { return !has_dialog(program.id()); }));
     quit(program, window);
 }
 

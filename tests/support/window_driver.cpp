@@ -30,13 +30,15 @@ struct Search {
     const wchar_t* window_class;
     const wchar_t* title;
     HWND found;
+    bool hidden_too = false;
 };
 
 BOOL CALLBACK match_window(HWND window, LPARAM param) {
     auto* search = reinterpret_cast<Search*>(param);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (owner != search->process_id || !IsWindowVisible(window)) return TRUE;
+    if (owner != search->process_id) return TRUE;
+    if (!search->hidden_too && !IsWindowVisible(window)) return TRUE;
     if (class_name(window) != search->window_class) return TRUE;
     if (search->title && window_text(window) != search->title) return TRUE;
     search->found = window;
@@ -56,6 +58,12 @@ HWND wait_for_window(DWORD process_id, const wchar_t* window_class, const wchar_
         if (GetTickCount64() >= deadline) return nullptr;
         Sleep(50);
     }
+}
+
+bool has_dialog(DWORD process_id) {
+    Search search{process_id, L"#32770", nullptr, nullptr, true};
+    EnumWindows(match_window, reinterpret_cast<LPARAM>(&search));
+    return search.found != nullptr;
 }
 
 HWND child_with_text(HWND parent, const wchar_t* window_class, const std::wstring& text) {

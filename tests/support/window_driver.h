@@ -17,6 +17,12 @@ RECT placement(HWND child, HWND parent);
 HWND wait_for_window(DWORD process_id, const wchar_t* window_class, const wchar_t* title,
                      DWORD timeout_ms = 10000);
 
+// Whether the process has a dialog or message box, shown or not. A modal
+// dialog that has ended is hidden first and destroyed only when its loop has
+// returned; a message posted to the owner in between can be dropped by that
+// loop, so a test waits for this to be false before it posts to the owner.
+bool has_dialog(DWORD process_id);
+
 // The first child of the class (compared without case) with that text, or null.
 HWND child_with_text(HWND parent, const wchar_t* window_class, const std::wstring& text);
 
