@@ -7,6 +7,8 @@
 #include "tests/support/window_driver.h"
 #include "ui/commands.h"
 #include "ui/main_window.h"
+#include "progress/dialog_context.h"
+#include "ui/options_dialog.h"
 #include "ui/show_outcome.h"
 
 #include <commctrl.h>
@@ -332,6 +334,63 @@ TEST_F(MainWindowTest, EveryTextFitsItsControl) {
             }
 }
 
+// The options dialog as the program opens it, modeless so that it can be read.
+class OptionsLabelsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        settings_ = open_settings(registry_);
+        dialog_ = CreateDialogParamW(GetModuleHandleW(nullptr), L"OPTIONSDIALOG", nullptr,
+                                     options_dialog_proc, reinterpret_cast<LPARAM>(&context_));
+        ASSERT_TRUE(dialog_);
+    }
+    void TearDown() override {
+        if (IsWindow(dialog_)) DestroyWindow(dialog_);
+        pump_messages();
+    }
+    // A rectangle of the template, in dialog units, in this dialog's pixels.
+    RECT template_box(int x, int y, int width, int height) const {
+        RECT r{x, y, x + width, y + height};
+        MapDialogRect(dialog_, &r);
+        return RECT{r.left, r.top, r.right - r.left, r.bottom - r.top};
+    }
+    ScratchKey registry_;
+    SettingsKey settings_;
+    DialogContext context_{&settings_, nullptr};
+    HWND dialog_ = nullptr;
+};
+
+TEST_F(OptionsLabelsTest, AccountLabelsShowTheirWholeTextBeforeTheirFields) {
+    const struct {
+        int label, field;
+        int y;  // in the template
+    } pairs[] = {{IDC_OPTIONS_LOGIN_LABEL, IDC_OPTIONS_LOGIN, 52},
+                 {IDC_OPTIONS_PASSWORD_LABEL, IDC_OPTIONS_PASSWORD, 67}};
+    const bool above_96 = process_dpi() > USER_DEFAULT_SCREEN_DPI;
+    for (const auto& pair : pairs) {
+        const HWND label = GetDlgItem(dialog_, pair.label);
+        const std::wstring text = window_text(label);
+        SCOPED_TRACE(text);
+        const RECT box = placement(label, dialog_);
+        const RECT field = placement(GetDlgItem(dialog_, pair.field), dialog_);
+        EXPECT_LT(box.left + box.right, field.left) << "the label runs into its field";
+        const RECT drawn = template_box(10, pair.y, 35, 12);
+        EXPECT_EQ(drawn.left, box.left);
+        EXPECT_EQ(drawn.top, box.top);
+        EXPECT_EQ(drawn.bottom, box.bottom);
+        if (above_96) {
+            // Wrapped as the STATIC class wraps it, it stays on one line, whole.
+            const RECT ink = ink_of(label, text, box.right, DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS);
+            const RECT line = ink_of(label, text, box.right, DT_SINGLELINE);
+            EXPECT_EQ(line.bottom, ink.bottom) << "wrapped onto a second line";
+            EXPECT_LE(ink.right, box.right);
+            EXPECT_LE(ink.bottom, box.bottom);
+        } else {
+            // The dialog as it has always been ("Mot de passe:" on two lines).
+            EXPECT_EQ(drawn.right, box.right);
+        }
+    }
+}
+
 // Sets the DPI that Wine reads when a process starts, and puts back what was
 // there before (or nothing) when it goes away, the test failed or not: the
 // other tests in this prefix expect 96.
@@ -401,7 +460,7 @@ std::string run_this_program(const std::wstring& filter, int dpi) {
     return read_whole_file(report);
 }
 
-// The two tests above, in a run of this program started at each larger DPI
+// The three tests above, in a run of this program started at each larger DPI
 // (this one runs them at 96). A run that ends early writes no report.
 TEST(ScreenDpi, WindowAndTextsAt144And192) {
     fflush(stdout);
@@ -411,9 +470,10 @@ TEST(ScreenDpi, WindowAndTextsAt144And192) {
         ASSERT_TRUE(log_pixels.set());
         const std::string report =
             run_this_program(L"MainWindowTest.WindowAndControlsScaleWithTheScreenDpi:"
-                             L"MainWindowTest.EveryTextFitsItsControl",
+                             L"MainWindowTest.EveryTextFitsItsControl:"
+                             L"OptionsLabelsTest.AccountLabelsShowTheirWholeTextBeforeTheirFields",
                              dpi);
-        EXPECT_NE(std::string::npos, report.find("<testsuites tests=\"2\" failures=\"0\""))
+        EXPECT_NE(std::string::npos, report.find("<testsuites tests=\"3\" failures=\"0\""))
             << "see the output of the run at this DPI above; its report:\n" << report;
     }
 }

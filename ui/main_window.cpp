@@ -4,11 +4,11 @@
 #include "resources/program_version.h"
 #include "resources/resource_ids.h"
 #include "base/text_util.h"
-#include "base/unique_handle.h"
 #include "ui/accessible_name.h"
 #include "ui/commands.h"
 #include "ui/keyboard_focus.h"
 #include "ui/link_style.h"
+#include "ui/text_room.h"
 
 #include <commctrl.h>
 
@@ -31,22 +31,6 @@ constexpr wchar_t PRESENTATION_DIALOG_TEMPLATE[] = L"PRESENTATIONDIALOG";
 // Shown beside the account list, and the name a screen reader gives the list.
 constexpr wchar_t ACCOUNT_LABEL_TEXT[] = L"Compte:";
 
-// GetDC(nullptr) is given back with ReleaseDC(nullptr, ...).
-struct ScreenDcTraits {
-    static HDC empty() noexcept { return nullptr; }
-    static bool valid(HDC dc) noexcept { return dc != nullptr; }
-    static void close(HDC dc) noexcept { ReleaseDC(nullptr, dc); }
-};
-using UniqueScreenDc = UniqueHandle<HDC, ScreenDcTraits>;
-
-// The system DPI, which the manifest declares the program follows; the
-// layout below is drawn for 96.
-int screen_dpi() {
-    const UniqueScreenDc screen(GetDC(nullptr));
-    const int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0;
-    return dpi > 0 ? dpi : USER_DEFAULT_SCREEN_DPI;
-}
-
 int to_screen(int pixels, int dpi) {
     return pixels == CW_USEDEFAULT ? pixels : MulDiv(pixels, dpi, USER_DEFAULT_SCREEN_DPI);
 }
@@ -57,33 +41,9 @@ void set_gui_font(HWND control) {
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(gui_font()), TRUE);
 }
 
-// A child's rectangle in its parent's client coordinates.
-RECT child_rect(HWND child) {
-    RECT r{};
-    GetWindowRect(child, &r);
-    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-
-// The width of a control's text on one line, in the control's own font.
-int text_width(HWND control) {
-    wchar_t text[PATH_CAPACITY];
-    if (GetWindowTextW(control, text, PATH_CAPACITY) <= 0) return 0;
-    const UniqueScreenDc screen(GetDC(nullptr));
-    if (!screen) return 0;
-    const HGDIOBJ previous = SelectObject(
-        screen.get(), reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
-    RECT extent{};
-    DrawTextW(screen.get(), text, -1, &extent, DT_CALCRECT | DT_SINGLELINE);
-    SelectObject(screen.get(), previous);
-    return extent.right - extent.left;
-}
-
-// Above 96 DPI the system font grows faster than the screen (Wine draws it
-// 17 px high at 144 DPI, and wider for its height than at 96), so a label
-// laid out for 96 may no longer hold its text on one line: it grows to its
-// text, and the control after it on the line moves past it. At 96 the layout
-// stays the one drawn for it.
+// Above 96 DPI a label laid out for 96 may no longer hold its text on one
+// line: it grows to its text, and the control after it on the line moves past
+// it. Called above 96 only.
 void make_room_for_text(HWND label, HWND follower) {
     const RECT box = child_rect(label);
     const int needed = text_width(label);

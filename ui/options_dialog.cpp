@@ -7,6 +7,7 @@
 #include "settings/settings_store.h"
 #include "ui/shortcut.h"
 #include "ui/show_outcome.h"
+#include "ui/text_room.h"
 #include "update/installed_version.h"
 
 #include <commdlg.h>
@@ -64,6 +65,21 @@ bool field_empty(HWND dialog, int id) {
     return GetWindowTextLengthW(GetDlgItem(dialog, id)) == 0;
 }
 
+// "Mot de passe:" wraps onto two lines of its 12-unit-high label, which hold
+// them at 96 DPI; above it the font outgrows the dialog units and the second
+// line is cut. Above 96 the two account labels take the free room before
+// their fields instead, keeping a gap of 2 units.
+void make_room_for_labels(HWND dialog) {
+    RECT gap{0, 0, 2, 0};
+    MapDialogRect(dialog, &gap);
+    const int pairs[][2] = {{IDC_OPTIONS_LOGIN_LABEL, IDC_OPTIONS_LOGIN},
+                            {IDC_OPTIONS_PASSWORD_LABEL, IDC_OPTIONS_PASSWORD}};
+    for (const auto& pair : pairs) {
+        HWND field = GetDlgItem(dialog, pair[1]);
+        if (field) widen_label_to_text(GetDlgItem(dialog, pair[0]), child_rect(field).left - gap.right);
+    }
+}
+
 void on_init(HWND dialog, LPARAM lparam) {
     auto* state =
         new (std::nothrow) OptionsState{reinterpret_cast<DialogContext*>(lparam), false};
@@ -80,6 +96,7 @@ void on_init(HWND dialog, LPARAM lparam) {
     for (HWND control = GetWindow(dialog, GW_CHILD); control;
          control = GetWindow(control, GW_HWNDNEXT))
         SendMessageW(control, WM_SETFONT, font, TRUE);
+    make_room_for_labels(dialog);
     SendDlgItemMessageW(dialog, IDC_OPTIONS_LOGIN, EM_LIMITTEXT, ACCOUNT_FIELD_LIMIT, 0);
     SendDlgItemMessageW(dialog, IDC_OPTIONS_PASSWORD, EM_LIMITTEXT, ACCOUNT_FIELD_LIMIT, 0);
 
