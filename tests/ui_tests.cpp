@@ -334,37 +334,39 @@ TEST_F(MainWindowTest, EveryTextFitsItsControl) {
             }
 }
 
-// The options dialog as the program opens it, modeless so that it can be read.
+// A dialog as its template lays it out, with nothing done at its opening.
+INT_PTR CALLBACK inert_dialog(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+
+// The options dialog as the program opens it, modeless so that it can be read,
+// beside the same template opened inert.
 class OptionsLabelsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         settings_ = open_settings(registry_);
         dialog_ = CreateDialogParamW(GetModuleHandleW(nullptr), L"OPTIONSDIALOG", nullptr,
                                      options_dialog_proc, reinterpret_cast<LPARAM>(&context_));
+        designed_ = CreateDialogParamW(GetModuleHandleW(nullptr), L"OPTIONSDIALOG", nullptr,
+                                       inert_dialog, 0);
         ASSERT_TRUE(dialog_);
+        ASSERT_TRUE(designed_);
     }
     void TearDown() override {
-        if (IsWindow(dialog_)) DestroyWindow(dialog_);
+        for (HWND dialog : {dialog_, designed_})
+            if (IsWindow(dialog)) DestroyWindow(dialog);
         pump_messages();
-    }
-    // A rectangle of the template, in dialog units, in this dialog's pixels.
-    RECT template_box(int x, int y, int width, int height) const {
-        RECT r{x, y, x + width, y + height};
-        MapDialogRect(dialog_, &r);
-        return RECT{r.left, r.top, r.right - r.left, r.bottom - r.top};
     }
     ScratchKey registry_;
     SettingsKey settings_;
     DialogContext context_{&settings_, nullptr};
     HWND dialog_ = nullptr;
+    HWND designed_ = nullptr;
 };
 
 TEST_F(OptionsLabelsTest, AccountLabelsShowTheirWholeTextBeforeTheirFields) {
     const struct {
         int label, field;
-        int y;  // in the template
-    } pairs[] = {{IDC_OPTIONS_LOGIN_LABEL, IDC_OPTIONS_LOGIN, 52},
-                 {IDC_OPTIONS_PASSWORD_LABEL, IDC_OPTIONS_PASSWORD, 67}};
+    } pairs[] = {{IDC_OPTIONS_LOGIN_LABEL, IDC_OPTIONS_LOGIN},
+                 {IDC_OPTIONS_PASSWORD_LABEL, IDC_OPTIONS_PASSWORD}};
     const bool above_96 = process_dpi() > USER_DEFAULT_SCREEN_DPI;
     for (const auto& pair : pairs) {
         const HWND label = GetDlgItem(dialog_, pair.label);
@@ -373,7 +375,7 @@ TEST_F(OptionsLabelsTest, AccountLabelsShowTheirWholeTextBeforeTheirFields) {
         const RECT box = placement(label, dialog_);
         const RECT field = placement(GetDlgItem(dialog_, pair.field), dialog_);
         EXPECT_LT(box.left + box.right, field.left) << "the label runs into its field";
-        const RECT drawn = template_box(10, pair.y, 35, 12);
+        const RECT drawn = placement(GetDlgItem(designed_, pair.label), designed_);
         EXPECT_EQ(drawn.left, box.left);
         EXPECT_EQ(drawn.top, box.top);
         EXPECT_EQ(drawn.bottom, box.bottom);
@@ -697,8 +699,6 @@ TEST_F(MainWindowTest, MenuHasThreePopupsWithTheirCommands) {
 }
 
 // ---- dialog templates ----------------------------------------------------
-
-INT_PTR CALLBACK inert_dialog(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
 
 struct TemplateControl {
     int id;

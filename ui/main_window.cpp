@@ -45,14 +45,11 @@ void set_gui_font(HWND control) {
 // line: it grows to its text, and the control after it on the line moves past
 // it. Called above 96 only.
 void make_room_for_text(HWND label, HWND follower) {
-    const RECT box = child_rect(label);
-    const int needed = text_width(label);
-    if (needed > box.right - box.left)
-        SetWindowPos(label, nullptr, 0, 0, needed, box.bottom - box.top,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const int text_right = child_rect(label).left + text_width(label);
+    widen_label_to_text(label, text_right);
     const RECT next = child_rect(follower);
-    if (next.left < box.left + needed)
-        SetWindowPos(follower, nullptr, box.left + needed, next.top, 0, 0,
+    if (next.left < text_right)
+        SetWindowPos(follower, nullptr, text_right, next.top, 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
